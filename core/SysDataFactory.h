@@ -7,7 +7,9 @@
 // them, and the destructor deletes whatever they hold.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <mutex>
 
 #include "core/SysDataExport.h"
 #include "core/TqSingleton.h"
@@ -15,7 +17,7 @@
 
 class SYSDATA_API SysDataFactory : public TqSingleton<SysDataFactory> {
  public:
-  enum SYSDATA_METATXT_ID {
+  enum SYSDATA_METATXT_ID : int {
     SYSDATA_METATXT_ANDROID_AUTO = 0,
     SYSDATA_METATXT_AV_IN = 1,
     SYSDATA_METATXT_BT_PHONE_SETTING = 2,
@@ -114,8 +116,12 @@ class SYSDATA_API SysDataFactory : public TqSingleton<SysDataFactory> {
   friend class TqSingleton<SysDataFactory>;
   SysDataFactory();
 
-  SaveFileAccessMetaText* metaText_[SYSDATA_METATXT_MAX];
+  // A filled slot is read without locking; createLock_ makes the first
+  // creation of a slot happen once even when two callers that do not hold the
+  // owning class's lock ask for it at the same moment.
+  std::atomic<SaveFileAccessMetaText*> metaText_[SYSDATA_METATXT_MAX];
   SaveFileAccess* binary_[kBinarySlots];
+  std::mutex createLock_;
 };
 
 TQ_SINGLETON_DECLARE(SysDataFactory)

@@ -5,7 +5,9 @@
 // next request.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <mutex>
 
 #include "core/SysDataExport.h"
 #include "core/TqSingleton.h"
@@ -13,7 +15,7 @@
 
 class SYSDATA_API SysDataProductFactory : public TqSingleton<SysDataProductFactory> {
  public:
-  enum SYSDATA_METATXT_ID {
+  enum SYSDATA_METATXT_ID : int {
     SYSDATA_METATXT_SXM = 0,
     SYSDATA_METATXT_SXM_ATTRIBUTE = 1,
     SYSDATA_METATXT_SXM_CITY_DB_BASE = 2,
@@ -45,7 +47,7 @@ class SYSDATA_API SysDataProductFactory : public TqSingleton<SysDataProductFacto
     SYSDATA_METATXT_PRODUCT_CAMERA_SIGNAL_SETTING = 28,
     SYSDATA_METATXT_MAX = 29,
   };
-  enum SYSDATA_BINARY_ID {
+  enum SYSDATA_BINARY_ID : int {
     SYSDATA_BINARY_SXM_ALERT_CITY = 0,
     SYSDATA_BINARY_SXM_ALERT_MUSIC = 1,
     SYSDATA_BINARY_SXM_ALERT_TEAM = 2,
@@ -65,6 +67,8 @@ class SYSDATA_API SysDataProductFactory : public TqSingleton<SysDataProductFacto
   // The file name of an identifier, or null outside the table.
   static const char* metaTextName(SYSDATA_METATXT_ID id);
   static const char* binaryName(SYSDATA_BINARY_ID id);
+  // Whether a binary file is made with CreateFlush instead of Create.
+  static bool usesFlushCreation(SYSDATA_BINARY_ID id);
 
   ~SysDataProductFactory() override;
 
@@ -72,8 +76,12 @@ class SYSDATA_API SysDataProductFactory : public TqSingleton<SysDataProductFacto
   friend class TqSingleton<SysDataProductFactory>;
   SysDataProductFactory();
 
-  SaveFileAccessMetaText* metaText_[SYSDATA_METATXT_MAX];
-  SaveFileAccess* binary_[SYSDATA_BINARY_MAX];
+  // A filled slot is read without locking; createLock_ makes the first
+  // creation of a slot happen once even when two callers that do not hold the
+  // owning class's lock (the export) ask for it at the same moment.
+  std::atomic<SaveFileAccessMetaText*> metaText_[SYSDATA_METATXT_MAX];
+  std::atomic<SaveFileAccess*> binary_[SYSDATA_BINARY_MAX];
+  std::mutex createLock_;
 };
 
 TQ_SINGLETON_DECLARE(SysDataProductFactory)
