@@ -1,0 +1,108 @@
+#include "standin/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+
+namespace standin {
+
+FileSystem::~FileSystem() = default;
+
+namespace {
+
+class PosixFs final : public FileSystem {
+ public:
+  int Open(const std::string& path, int flags, unsigned int mode) override {
+    int fd;
+    do {
+      fd = ::open(path.c_str(), flags, static_cast<mode_t>(mode));
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+  }
+
+  int Close(int fd) override { return ::close(fd); }
+
+  long long Read(int fd, void* buf, std::size_t size) override {
+    ssize_t n;
+    do {
+      n = ::read(fd, buf, size);
+    } while (n < 0 && errno == EINTR);
+    return static_cast<long long>(n);
+  }
+
+  long long Write(int fd, const void* data, std::size_t size) override {
+    ssize_t n;
+    do {
+      n = ::write(fd, data, size);
+    } while (n < 0 && errno == EINTR);
+    return static_cast<long long>(n);
+  }
+
+  long long Seek(int fd, long long offset, int whence) override {
+    return static_cast<long long>(::lseek(fd, static_cast<off_t>(offset), whence));
+  }
+
+  int Sync(int fd) override {
+    int rc;
+    do {
+      rc = ::fsync(fd);
+    } while (rc != 0 && errno == EINTR);
+    return rc;
+  }
+
+  int SyncDir(const std::string& dir) override {
+    const int fd = Open(dir.empty() ? std::string(".") : dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    const int rc = Sync(fd);
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return rc;
+  }
+
+  int Rename(const std::string& from, const std::string& to) override {
+    return ::rename(from.c_str(), to.c_str());
+  }
+
+  int Unlink(const std::string& path) override { return ::unlink(path.c_str()); }
+
+  int Truncate(int fd, long long size) override {
+    int rc;
+    do {
+      rc = ::ftruncate(fd, static_cast<off_t>(size));
+    } while (rc != 0 && errno == EINTR);
+    return rc;
+  }
+
+  int Mkdir(const std::string& path, unsigned int mode) override {
+    return ::mkdir(path.c_str(), static_cast<mode_t>(mode));
+  }
+
+  int Stat(const std::string& path, struct stat* st) override { return ::stat(path.c_str(), st); }
+
+  int Fstat(int fd, struct stat* st) override { return ::fstat(fd, st); }
+};
+
+std::atomic<FileSystem*> g_current{nullptr};
+
+}  // namespace
+
+FileSystem* PosixFileSystem() {
+  // Never destroyed: descriptors may still be closed through it while static
+  // destructors run at exit.
+  static FileSystem* const posix = new PosixFs();
+  return posix;
+}
+
+FileSystem* GetFileSystem() {
+  FileSystem* fs = g_current.load(std::memory_order_acquire);
+  return fs != nullptr ? fs : PosixFileSystem();
+}
+
+void SetFileSystem(FileSystem* fs) { g_current.store(fs, std::memory_order_release); }
+
+}  // namespace standin

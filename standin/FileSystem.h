@@ -1,0 +1,70 @@
+// The file-system calls of the stand-in platform, behind one interface.
+//
+// Every file-system call the stand-in makes (the settings store, TqStorage,
+// TqFileSys, the lock files of TqSharedSyncObject) goes through the process's
+// current FileSystem, so that a test can watch and break them: count calls,
+// fail the Nth one, or drop everything that was not made durable (see
+// standin/testing/FaultInjection.h).
+//
+// Contract of every implementation (POSIX semantics):
+// - Each call is one system call's worth of work and reports like one: a
+//   descriptor or count >= 0 on success, -1 with errno set on failure. A call
+//   that fails has no effect (a failed Write writes nothing).
+// - Open(path, flags, mode) is open(2); flags are the O_* flags of <fcntl.h>.
+//   Close(fd) is close(2) and is never retried.
+// - Read and Write may transfer fewer bytes than asked; callers loop. Neither
+//   returns -1 with errno EINTR (the implementation retries).
+// - Sync(fd) makes the file's data and size durable (fsync(2)). SyncDir(dir)
+//   makes the directory's entries durable: creations, renames and removals in
+//   dir survive a power cut only after it.
+// - Rename(from, to) atomically replaces to (rename(2)); Unlink, Mkdir,
+//   Truncate (ftruncate on a descriptor), Seek (lseek), Stat, Fstat as POSIX.
+// - Paths are used as given: the caller has already mapped them under the
+//   simulation root.
+//
+// SetFileSystem(fs) makes fs the current implementation for the whole process
+// (null restores POSIX). It must be called while no other thread is inside
+// the stand-in, and fs must outlive its use. Descriptors opened through one
+// implementation are closed through whichever is current; implementations
+// accept descriptors they did not open.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <string>
+
+#include "platform/TqPlatformExport.h"
+
+namespace standin {
+
+class TQPLATFORM_API FileSystem {
+ public:
+  FileSystem() = default;
+  virtual ~FileSystem();
+  FileSystem(const FileSystem&) = delete;
+  FileSystem& operator=(const FileSystem&) = delete;
+
+  virtual int Open(const std::string& path, int flags, unsigned int mode) = 0;
+  virtual int Close(int fd) = 0;
+  virtual long long Read(int fd, void* buf, std::size_t size) = 0;
+  virtual long long Write(int fd, const void* data, std::size_t size) = 0;
+  virtual long long Seek(int fd, long long offset, int whence) = 0;
+  virtual int Sync(int fd) = 0;
+  virtual int SyncDir(const std::string& dir) = 0;
+  virtual int Rename(const std::string& from, const std::string& to) = 0;
+  virtual int Unlink(const std::string& path) = 0;
+  virtual int Truncate(int fd, long long size) = 0;
+  virtual int Mkdir(const std::string& path, unsigned int mode) = 0;
+  virtual int Stat(const std::string& path, struct stat* st) = 0;
+  virtual int Fstat(int fd, struct stat* st) = 0;
+};
+
+// The plain POSIX implementation (a process-wide object, never destroyed).
+TQPLATFORM_API FileSystem* PosixFileSystem();
+// The implementation in use now.
+TQPLATFORM_API FileSystem* GetFileSystem();
+// Makes fs current for the whole process; null restores POSIX.
+TQPLATFORM_API void SetFileSystem(FileSystem* fs);
+
+}  // namespace standin

@@ -1,0 +1,193 @@
+#include "standin/FileUtil.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <string>
+
+namespace standin {
+namespace detail {
+
+std::string DirName(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  if (dir.back() == '/') return dir + name;
+  return dir + "/" + name;
+}
+
+ReadResult ReadWholeFile(const std::string& path, std::string* out, std::size_t limit, bool* cut) {
+  out->clear();
+  if (cut != nullptr) *cut = false;
+  FileSystem* fs = GetFileSystem();
+  const int fd = fs->Open(path, O_RDONLY | O_CLOEXEC, 0);
+  if (fd < 0) {
+    return (errno == ENOENT || errno == ENOTDIR) ? ReadResult::kMissing : ReadResult::kError;
+  }
+  struct stat st;
+  if (fs->Fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    fs->Close(fd);
+    return ReadResult::kError;
+  }
+  if (st.st_size > 0) {
+    out->reserve(static_cast<std::size_t>(st.st_size) < limit ? static_cast<std::size_t>(st.st_size) : limit);
+  }
+  char chunk[16384];
+  for (;;) {
+    const long long n = fs->Read(fd, chunk, sizeof chunk);
+    if (n < 0) {
+      fs->Close(fd);
+      out->clear();
+      return ReadResult::kError;
+    }
+    if (n == 0) break;
+    const std::size_t room = limit - out->size();
+    if (static_cast<std::size_t>(n) > room) {
+      out->append(chunk, room);
+      if (cut != nullptr) *cut = true;
+      break;
+    }
+    out->append(chunk, static_cast<std::size_t>(n));
+  }
+  fs->Close(fd);
+  return ReadResult::kOk;
+}
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+  FileSystem* fs = GetFileSystem();
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const long long n = fs->Write(fd, p, size);
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+namespace {
+
+std::atomic<unsigned long> g_tempCounter{0};
+
+std::string TempNameFor(const std::string& target) {
+  const unsigned long n = g_tempCounter.fetch_add(1, std::memory_order_relaxed);
+  // Hidden, beside the target (same file system, so the rename is atomic),
+  // unique per process and call.
+  return JoinPath(DirName(target), "." + BaseName(target) + "." + std::to_string(::getpid()) + "." +
+                                       std::to_string(n) + ".tmp");
+}
+
+}  // namespace
+
+AtomicWriter::~AtomicWriter() { Abort(); }
+
+bool AtomicWriter::Begin(const std::string& target) {
+  Abort();
+  if (target.empty() || target.back() == '/') return false;
+  FileSystem* fs = GetFileSystem();
+  const std::string temp = TempNameFor(target);
+  const int fd = fs->Open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  target_ = target;
+  temp_ = temp;
+  fd_ = fd;
+  return true;
+}
+
+bool AtomicWriter::Append(const void* data, std::size_t size) {
+  if (fd_ < 0) return false;
+  return WriteAll(fd_, data, size);
+}
+
+bool AtomicWriter::Commit(int* keepFd) {
+  if (fd_ < 0) return false;
+  FileSystem* fs = GetFileSystem();
+  if (fs->Sync(fd_) != 0) {
+    Abort();
+    return false;
+  }
+  if (keepFd == nullptr) {
+    const int fd = fd_;
+    fd_ = -1;
+    if (fs->Close(fd) != 0) {
+      Abort();
+      return false;
+    }
+  }
+  if (fs->Rename(temp_, target_) != 0) {
+    Abort();
+    return false;
+  }
+  temp_.clear();
+  // The rename is only durable once the directory entry is.
+  const bool durable = fs->SyncDir(DirName(target_)) == 0;
+  if (keepFd != nullptr) {
+    if (durable) {
+      *keepFd = fd_;
+    } else {
+      fs->Close(fd_);
+    }
+    fd_ = -1;
+  }
+  return durable;
+}
+
+void AtomicWriter::Abort() {
+  FileSystem* fs = GetFileSystem();
+  if (fd_ >= 0) {
+    fs->Close(fd_);
+    fd_ = -1;
+  }
+  if (!temp_.empty()) {
+    fs->Unlink(temp_);
+    temp_.clear();
+  }
+}
+
+bool LockFd(int fd) {
+  struct flock fl = {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = 0;
+  fl.l_len = 0;
+  for (;;) {
+    if (::fcntl(fd, F_OFD_SETLKW, &fl) == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno != EINVAL) return false;
+    while (::flock(fd, LOCK_EX) != 0) {
+      if (errno != EINTR) return false;
+    }
+    return true;
+  }
+}
+
+void UnlockFd(int fd) {
+  struct flock fl = {};
+  fl.l_type = F_UNLCK;
+  fl.l_whence = SEEK_SET;
+  if (::fcntl(fd, F_OFD_SETLK, &fl) != 0) ::flock(fd, LOCK_UN);
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& content, int* keepFd) {
+  AtomicWriter writer;
+  if (!writer.Begin(path)) return false;
+  if (!writer.Append(content.data(), content.size())) return false;
+  return writer.Commit(keepFd);
+}
+
+}  // namespace detail
+}  // namespace standin

@@ -1,0 +1,238 @@
+#include "platform/TqSync.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/TqSimulation.h"
+#include "standin/FileSystem.h"
+#include "standin/FileUtil.h"
+
+TqSyncObjectBase::~TqSyncObjectBase() = default;
+
+// ---- TqSync: a process-local recursive mutex with a timeout ----
+
+struct TqSync::Impl {
+  std::mutex mutex;
+  std::condition_variable released;
+  std::thread::id owner;
+  unsigned long depth = 0;
+};
+
+TqSync::TqSync() : impl_(new Impl()) {}
+
+TqSync::~TqSync() { delete impl_; }
+
+bool TqSync::Lock(unsigned int timeout) {
+  const std::thread::id me = std::this_thread::get_id();
+  std::unique_lock<std::mutex> lock(impl_->mutex);
+  if (impl_->depth > 0 && impl_->owner == me) {
+    ++impl_->depth;
+    return true;
+  }
+  auto free = [this] { return impl_->depth == 0; };
+  if (timeout == static_cast<unsigned int>(-1)) {
+    impl_->released.wait(lock, free);
+  } else if (!impl_->released.wait_for(lock, std::chrono::milliseconds(timeout), free)) {
+    return false;
+  }
+  impl_->owner = me;
+  impl_->depth = 1;
+  return true;
+}
+
+void TqSync::Unlock() {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  if (impl_->depth == 0 || impl_->owner != std::this_thread::get_id()) return;
+  if (--impl_->depth == 0) {
+    impl_->owner = std::thread::id();
+    impl_->released.notify_one();
+  }
+}
+
+void TqSync::lock() const { const_cast<TqSync*>(this)->Lock(static_cast<unsigned int>(-1)); }
+
+void TqSync::unlock() const { const_cast<TqSync*>(this)->Unlock(); }
+
+TqSyncGuard::TqSyncGuard(const TqSyncObjectBase& object) : object_(object) { object_.lock(); }
+
+TqSyncGuard::~TqSyncGuard() { object_.unlock(); }
+
+// ---- TqSharedSyncObject ----
+//
+// Every object of one name in this process shares one entry: a local
+// recursive lock (owner thread, depth) that the threads of the process queue
+// on, and one descriptor of the name's lock file, which carries an
+// open-file-description lock while some thread of the process holds the
+// entry. The kernel drops that lock when the process dies, however it dies.
+
+namespace {
+
+struct SharedEntry {
+  std::mutex mutex;
+  std::condition_variable released;
+  std::thread::id owner;
+  unsigned long depth = 0;
+  std::string key;       // its key in the table (empty: anonymous)
+  std::string lockPath;  // empty: process-local only
+  int fd = -1;
+  pid_t fdPid = 0;  // the process that opened fd (a forked child reopens)
+  bool fileLocked = false;
+
+  ~SharedEntry() {
+    if (fd >= 0) standin::GetFileSystem()->Close(fd);
+  }
+};
+
+struct SharedTable {
+  std::mutex mutex;
+  std::map<std::string, std::weak_ptr<SharedEntry>> entries;
+};
+
+SharedTable& Table() {
+  static SharedTable* const table = new SharedTable();
+  return *table;
+}
+
+// File-name-safe form of a lock name: letters, digits, '-' and '_' stay,
+// every other byte becomes %HH; very long names are cut and hashed.
+std::string EncodeName(const std::string& name) {
+  std::string out;
+  for (unsigned char c : name) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_') {
+      out.push_back(static_cast<char>(c));
+    } else {
+      char buf[4];
+      std::snprintf(buf, sizeof buf, "%%%02X", c);
+      out += buf;
+    }
+  }
+  if (out.size() > 200) {
+    std::uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : name) {
+      h ^= c;
+      h *= 1099511628211ull;
+    }
+    char buf[20];
+    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(h));
+    out = out.substr(0, 100) + "-" + buf;
+  }
+  return out + ".lock";
+}
+
+// The directory of lock files, created when missing; empty when unusable.
+std::string LockDir() {
+  standin::FileSystem* fs = standin::GetFileSystem();
+  const std::string root = TqSimRoot();
+  std::string dir;
+  if (!root.empty()) {
+    dir = (root == "/" ? std::string() : root) + "/.tqlocks";
+  } else {
+    dir = "/tmp/.tqlocks-" + std::to_string(static_cast<unsigned long>(::getuid()));
+  }
+  struct stat st;
+  if (fs->Stat(dir, &st) != 0) {
+    if (fs->Mkdir(dir, root.empty() ? 0700 : 0755) != 0 && errno != EEXIST) return std::string();
+  }
+  // A directory in a shared /tmp must be ours, not something planted there.
+  if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::string();
+  if (root.empty() && st.st_uid != ::getuid()) return std::string();
+  return dir;
+}
+
+}  // namespace
+
+struct TqSharedSyncObject::Impl {
+  std::shared_ptr<SharedEntry> entry;
+};
+
+TqSharedSyncObject::TqSharedSyncObject(const char* name) : impl_(new Impl()) {
+  if (name == nullptr || name[0] == '\0') {
+    impl_->entry = std::make_shared<SharedEntry>();
+    return;
+  }
+  const std::string dir = LockDir();
+  const std::string path = dir.empty() ? std::string() : dir + "/" + EncodeName(name);
+  // Without a lock file the name still identifies the process-local lock.
+  const std::string key = path.empty() ? std::string("\x01") + name : path;
+  SharedTable& table = Table();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  std::weak_ptr<SharedEntry>& slot = table.entries[key];
+  impl_->entry = slot.lock();
+  if (!impl_->entry) {
+    impl_->entry = std::make_shared<SharedEntry>();
+    impl_->entry->key = key;
+    impl_->entry->lockPath = path;
+    slot = impl_->entry;
+  }
+}
+
+TqSharedSyncObject::~TqSharedSyncObject() {
+  SharedTable& table = Table();
+  {
+    std::lock_guard<std::mutex> lock(table.mutex);
+    if (impl_->entry && !impl_->entry->key.empty() && impl_->entry.use_count() == 1) {
+      table.entries.erase(impl_->entry->key);
+    }
+    // The last reference may go here; the entry's descriptor closes with it.
+    impl_->entry.reset();
+  }
+  delete impl_;
+}
+
+void TqSharedSyncObject::lock() const {
+  SharedEntry& e = *impl_->entry;
+  const std::thread::id me = std::this_thread::get_id();
+  std::unique_lock<std::mutex> lock(e.mutex);
+  const pid_t pid = ::getpid();
+  if (e.fd >= 0 && e.fdPid != pid) {
+    // A child of fork: the inherited descriptor shares the parent's open file
+    // (and so its lock), and the inherited holder is a thread of the parent.
+    standin::GetFileSystem()->Close(e.fd);
+    e.fd = -1;
+    e.fileLocked = false;
+    e.depth = 0;
+    e.owner = std::thread::id();
+  }
+  if (e.depth > 0 && e.owner == me) {
+    ++e.depth;
+    return;
+  }
+  e.released.wait(lock, [&e] { return e.depth == 0; });
+  e.owner = me;
+  e.depth = 1;
+  if (e.lockPath.empty()) return;
+  if (e.fd < 0) {
+    e.fd = standin::GetFileSystem()->Open(e.lockPath, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    e.fdPid = pid;
+  }
+  if (e.fd < 0) return;  // process-local exclusion only
+  const int fd = e.fd;
+  // Other threads of this process wait on depth; the file lock may take long.
+  lock.unlock();
+  const bool locked = standin::detail::LockFd(fd);
+  lock.lock();
+  e.fileLocked = locked;
+}
+
+void TqSharedSyncObject::unlock() const {
+  SharedEntry& e = *impl_->entry;
+  std::lock_guard<std::mutex> lock(e.mutex);
+  if (e.depth == 0 || e.owner != std::this_thread::get_id()) return;
+  if (--e.depth > 0) return;
+  if (e.fileLocked && e.fd >= 0) standin::detail::UnlockFd(e.fd);
+  e.fileLocked = false;
+  e.owner = std::thread::id();
+  e.released.notify_one();
+}

@@ -1,0 +1,86 @@
+#include "standin/testing/StoreControl.h"
+
+#include <dirent.h>
+#include <sys/mman.h>
+
+#include <cstring>
+#include <mutex>
+#include <set>
+
+#include "standin/SimulationState.h"
+#include "standin/StoreRecorder.h"
+
+namespace standin {
+namespace {
+
+struct StoreState {
+  std::mutex mutex;
+  std::vector<testing::CreationCall> calls;
+  std::set<std::string> failing;
+};
+
+StoreState& State() {
+  static StoreState* const state = new StoreState();
+  return *state;
+}
+
+}  // namespace
+
+namespace detail {
+
+bool RecordCreation(const char* op, const char* name, const char* mode) {
+  StoreState& s = State();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.calls.push_back(testing::CreationCall{op, name != nullptr ? name : "", mode != nullptr ? mode : ""});
+  return name == nullptr || s.failing.count(name) == 0;
+}
+
+}  // namespace detail
+
+namespace testing {
+
+std::vector<CreationCall> CreationCalls() {
+  StoreState& s = State();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.calls;
+}
+
+void ClearCreationCalls() {
+  StoreState& s = State();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.calls.clear();
+}
+
+void FailCreationOf(const std::string& name) {
+  StoreState& s = State();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.failing.insert(name);
+}
+
+void ClearCreationFailures() {
+  StoreState& s = State();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.failing.clear();
+}
+
+std::vector<std::string> SimSegments() {
+  std::vector<std::string> names;
+  // Without a simulation root there is no prefix: the machine's own segments
+  // are never listed (and so never removed).
+  const std::string prefix = detail::SimShmPrefix();
+  if (prefix.empty()) return names;
+  DIR* dir = ::opendir("/dev/shm");
+  if (dir == nullptr) return names;
+  while (dirent* entry = ::readdir(dir)) {
+    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0) names.emplace_back(entry->d_name);
+  }
+  ::closedir(dir);
+  return names;
+}
+
+void RemoveSimSegments() {
+  for (const std::string& name : SimSegments()) ::shm_unlink(("/" + name).c_str());
+}
+
+}  // namespace testing
+}  // namespace standin
