@@ -2,6 +2,7 @@
 // library itself does not declare beside a class of its own. They are
 // constructed when the library is loaded, before any exported operation can
 // run, and destroyed when it is unloaded.
+#include "core/SysDataExport.h"
 #include "core/SysDataFactory.h"
 #include "core/SysDataProductFactory.h"
 #include "core/TqSingleton.h"
@@ -13,8 +14,8 @@ TQ_SINGLETON_DEFINE(SysDataFactory)
 
 // Two classes of the host whose singletons share this library's creation
 // locks; the library defines nothing else of them.
-class SysDataSettingsGuiState;
-class SysDataSettingsGuiStateExportImport;
+class SYSDATA_API SysDataSettingsGuiState;
+class SYSDATA_API SysDataSettingsGuiStateExportImport;
 
 template <>
 TqSync TqSingleton<SysDataSettingsGuiState>::Sync_{};

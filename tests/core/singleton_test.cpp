@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/SysDataExport.h"
 #include "core/SysDataProductFactory.h"
 #include "core/TqSingleton.h"
 #include "platform/TqSingletonFinalizer.h"
@@ -49,6 +50,13 @@ class OtherThing : public TqSingleton<OtherThing> {
 };
 TQ_SINGLETON_DECLARE(OtherThing)
 TQ_SINGLETON_DEFINE(OtherThing)
+
+// Host classes whose creation locks the library defines and exports; a host
+// that declares them links against the library's pair.
+class SYSDATA_API SysDataSettingsGuiState;
+class SYSDATA_API SysDataSettingsGuiStateExportImport;
+TQ_SINGLETON_DECLARE(SysDataSettingsGuiState)
+TQ_SINGLETON_DECLARE(SysDataSettingsGuiStateExportImport)
 
 namespace {
 
@@ -173,6 +181,13 @@ TEST(SingletonLifecycle, RegistryIsFreshAfterTeardown) {
   SysDataProductFactory* second = TqSingleton<SysDataProductFactory>::GetInstance();
   ASSERT_NE(second->getMetaText(SysDataProductFactory::SYSDATA_METATXT_SXM), nullptr);
   EXPECT_EQ(standin::testing::CreationCalls().size(), 2u) << "the fresh registry's slot was empty";
+}
+
+TEST(SingletonLifecycle, HostClassLocksComeFromTheLibrary) {
+  EXPECT_EQ(TqSingletonAccess<SysDataSettingsGuiState>::peek(), nullptr);
+  EXPECT_EQ(TqSingletonAccess<SysDataSettingsGuiStateExportImport>::peek(), nullptr);
+  EXPECT_TRUE(lockIsFree(TqSingletonAccess<SysDataSettingsGuiState>::sync()));
+  EXPECT_TRUE(lockIsFree(TqSingletonAccess<SysDataSettingsGuiStateExportImport>::sync()));
 }
 
 }  // namespace
