@@ -243,6 +243,27 @@ TEST_F(SimUnitTest, ShortSegmentIsExtendedNeverShrunkNorCleared) {
   }
 }
 
+// The same through a real view: "SystemInfo" left at 20 bytes still holds
+// the model and destination; the view extends it, keeps them and initialises.
+TEST_F(SimUnitTest, ViewOverAShortSystemInfoKeepsItsBytes) {
+  const std::string name = shmName("SystemInfo");
+  const int fd = ::shm_open(name.c_str(), O_RDWR, 0);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::ftruncate(fd, 20), 0);
+  ::close(fd);
+
+  const int child = inChild([] {
+    SystemInformation info;
+    if (!info.isMapped()) return 1;
+    if (info.getModel() != SystemDef::SYS_INFO_MODEL_6) return 2;
+    if (info.getDestination() != SystemDef::SYS_INFO_DESTINATION_5) return 3;
+    if (info.readU8(record_layout::kSysInfoInitialised) != 1) return 4;
+    return 0;
+  });
+  EXPECT_EQ(child, 0) << "exit code; 107 is SIGBUS";
+  EXPECT_EQ(segmentSize("SystemInfo"), 572);
+}
+
 // ---- "SystemInfo" first initialisation ----
 
 TEST_F(SimUnitTest, SystemInfoIsInitialisedOnceAndNeverAgain) {

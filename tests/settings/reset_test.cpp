@@ -284,6 +284,38 @@ TEST_F(SimUnitTest, DefaultsAreTheSameForEveryPair) {
   ::rmdir(segment.c_str());
 }
 
+// String defaults are looked up over the supported pairs in their own
+// order; every row and the fallback hold the one string.
+TEST(StringDefaults, TablesListTheSupportedPairsInLookupOrder) {
+  const std::vector<std::pair<int, int>> order = {
+      {0, 3}, {1, 3}, {2, 3}, {3, 3}, {4, 3},   {5, 3},   {6, 3},  {7, 3},  {6, 1},  {8, 1},  {9, 5},
+      {10, 5}, {6, 5}, {11, 8}, {11, 13}, {12, 8}, {12, 13}, {13, 8}, {14, 8}, {15, 3}, {16, 3}, {16, 8},
+  };
+  struct Case {
+    const char* label;
+    const sysdata::VariantStringTable* table;
+    const char* value;
+  };
+  namespace sd = sysdata::string_defaults;
+  const std::vector<Case> cases = {
+      {"DeviceName", &sd::kDeviceName, "Car Multimedia"},
+      {"ContentsPath", &sd::kContentsPath, ""},
+      {"DeviceKey", &sd::kDeviceKey, ""},
+      {"StartupCautionPath", &sd::kStartupCautionPath, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ASSERT_EQ(c.table->count, order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(c.table->rows[i].model, order[i].first);
+      EXPECT_EQ(c.table->rows[i].destination, order[i].second);
+      EXPECT_STREQ(c.table->rows[i].value, c.value);
+    }
+    EXPECT_STREQ(c.table->fallback, c.value);
+  }
+}
+
 // A registry that cannot make the file object hands back null: the operation
 // skips the file, and the class lock is free for the next call.
 TEST_F(SimUnitTest, MissingFileObjectIsSkippedAndTheLockReleased) {
