@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -80,7 +81,8 @@ std::string TqSimPath(const char* path) {
   }
   if (root.empty() || path[0] != '/' || root == "/") return path;
   const std::size_t n = root.size();
-  if (std::char_traits<char>::compare(path, root.c_str(), n) == 0 && (path[n] == '\0' || path[n] == '/')) {
+  // strncmp stops at the end of a path shorter than the root.
+  if (std::strncmp(path, root.c_str(), n) == 0 && (path[n] == '\0' || path[n] == '/')) {
     return path;
   }
   return root + path;
