@@ -62,7 +62,9 @@ TEST(CustomizeParseHex, ConvertsAsTheTargetDoes) {
     unsigned int value = 0xDEADBEEF;
     EXPECT_EQ(CustomizeUtility::parseHex(row.text, value), row.ok);
     EXPECT_EQ(value, row.ok ? row.value : 0xDEADBEEF);
-    if (row.sameOnEveryBuild) {
+    // Where long is 32 bits, as on the target, sscanf itself is the reference
+    // for every row.
+    if (row.sameOnEveryBuild || sizeof(long) == 4) {
       unsigned int host = 0xDEADBEEF;
       const int items = std::sscanf(row.text, "%x", &host);
       EXPECT_EQ(items == 1, row.ok) << "the table disagrees with sscanf";
