@@ -254,3 +254,18 @@ void SettingsDataAccessor::setDataKeyIValue(DataKeyID id, int value) {
     writeCycle(ownerLock(row->owner), row->owner, key, row->type, static_cast<std::uint32_t>(value));
   }
 }
+
+bool SettingsDataAccessor::describe(DataKeyID id, bool demoInSettings, KeyInfo* info) {
+  if (info == nullptr) return false;
+  if (id == settings_datakey::DATAKEY_DEMO_ON_OFF) {
+    const Owner owner = demoInSettings ? OWNER_SETTINGS : OWNER_NO_USER_INIT;
+    *info = KeyInfo{SysDataFactory::metaTextName(fileOf(owner)), kDemoKey, false,
+                    demoInSettings ? kDemoDefaultInSettings : kDemoDefaultInNoUserInit, {kDemoKey, nullptr, nullptr}};
+    return true;
+  }
+  const DataKeyRow* row = findRow(id);
+  if (row == nullptr) return false;
+  *info = KeyInfo{SysDataFactory::metaTextName(fileOf(row->owner)), row->key, row->type == ValueType::UInt,
+                  row->defaultOffset, {row->setKeys[0], row->setKeys[1], row->setKeys[2]}};
+  return true;
+}

@@ -11,6 +11,8 @@
 // Make one on the stack; it holds nothing between calls.
 #pragma once
 
+#include <cstdint>
+
 #include "accessor/SettingsDataKey.h"
 #include "core/SysDataExport.h"
 
@@ -40,6 +42,18 @@ class SYSDATA_API SettingsDataAccessor {
 
   // Which settings class owns a file; that class's lock guards it.
   enum Owner : unsigned char { OWNER_SETTINGS, OWNER_NO_USER_INIT, OWNER_SPECIAL };
+
+  // Where a data key lives, for host tools and diagnostics; touches nothing.
+  struct KeyInfo {
+    const char* file;              // "Settings.ini", "SettingsNoUserInit.ini" or "SettingsSpecial.ini"
+    const char* key;               // the key get reads
+    bool isUnsigned;               // read and written with the unsigned overloads
+    std::uint32_t defaultOffset;   // of its default in the "SysDataDefault" record
+    const char* setKeys[3];        // what set writes, in order; the unused ones null
+  };
+  // False for an id outside 0-30. Demo mode (18) lives in "Settings.ini" when
+  // demoInSettings (a non-zero demoUserInit), else in "SettingsNoUserInit.ini".
+  static bool describe(settings_datakey::DataKeyID id, bool demoInSettings, KeyInfo* info);
 
  private:
   static TqSync& ownerLock(Owner owner);

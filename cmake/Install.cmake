@@ -1,0 +1,92 @@
+# Installation: the two libraries, the public headers, the tool, a CMake
+# package (find_package(sysdataproduct) -> sysdata::sysdataproduct) and a
+# pkg-config file (sysdataproduct.pc).
+#
+# Headers keep their source layout under <includedir>/sysdataproduct, so the
+# one include directory serves "platform/TqSync.h", "core/SystemRecords.h"
+# and "TqFramework/SharedMemory/TqSharedMemory.h" alike.
+include(CMakePackageConfigHelpers)
+
+set(SYSDATA_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/sysdataproduct)
+set(SYSDATA_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/sysdataproduct)
+
+# The headers use C++17; consumers get it with the target.
+target_compile_features(sysdataproduct INTERFACE cxx_std_17)
+target_compile_features(tqplatform INTERFACE cxx_std_17)
+
+# Installed programs find the installed libraries beside them.
+file(RELATIVE_PATH _sysdata_rel_lib ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
+     ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR})
+if(TARGET sysdatactl)
+  set_target_properties(sysdatactl PROPERTIES INSTALL_RPATH "$ORIGIN/${_sysdata_rel_lib}")
+endif()
+
+install(TARGETS sysdataproduct tqplatform
+  EXPORT sysdataproductTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  INCLUDES DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR})
+
+if(TARGET sysdatactl)
+  install(TARGETS sysdatactl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+foreach(_dir platform core settings util accessor src/customize)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/${_dir}/
+    DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR}/${_dir}
+    FILES_MATCHING PATTERN "*.h")
+endforeach()
+# The stand-in platform's test hooks: a host on a desk (the tool, a test
+# bench) drives the simulated unit through them.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/standin/testing/
+  DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR}/standin/testing
+  FILES_MATCHING PATTERN "*.h")
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/TqFramework
+  DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR}
+  FILES_MATCHING PATTERN "*.h")
+
+install(EXPORT sysdataproductTargets
+  NAMESPACE sysdata::
+  FILE sysdataproductTargets.cmake
+  DESTINATION ${SYSDATA_INSTALL_CMAKEDIR})
+
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/sysdataproductConfig.cmake.in [=[
+@PACKAGE_INIT@
+include(CMakeFindDependencyMacro)
+find_dependency(Threads)
+include("${CMAKE_CURRENT_LIST_DIR}/sysdataproductTargets.cmake")
+check_required_components(sysdataproduct)
+]=])
+configure_package_config_file(${CMAKE_CURRENT_BINARY_DIR}/sysdataproductConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/sysdataproductConfig.cmake
+  INSTALL_DESTINATION ${SYSDATA_INSTALL_CMAKEDIR})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/sysdataproductConfigVersion.cmake
+  VERSION ${PROJECT_VERSION}
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+  ${CMAKE_CURRENT_BINARY_DIR}/sysdataproductConfig.cmake
+  ${CMAKE_CURRENT_BINARY_DIR}/sysdataproductConfigVersion.cmake
+  DESTINATION ${SYSDATA_INSTALL_CMAKEDIR})
+
+# pkg-config. The prefix is taken from where the .pc file lies, so the
+# installed tree can be moved.
+file(RELATIVE_PATH _sysdata_pc_to_prefix ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig
+     ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" _sysdata_pc_to_prefix "${_sysdata_pc_to_prefix}")
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/sysdataproduct.pc.in [=[
+prefix=${pcfiledir}/@_sysdata_pc_to_prefix@
+exec_prefix=${prefix}
+libdir=${prefix}/@CMAKE_INSTALL_LIBDIR@
+includedir=${prefix}/@SYSDATA_INSTALL_INCLUDEDIR@
+
+Name: sysdataproduct
+Description: Product-specific system data of the head unit, with the stand-in host platform
+Version: @PROJECT_VERSION@
+Cflags: -I${includedir}
+Libs: -L${libdir} -lsysdataproduct -ltqplatform
+Libs.private: -pthread -lrt
+]=])
+configure_file(${CMAKE_CURRENT_BINARY_DIR}/sysdataproduct.pc.in ${CMAKE_CURRENT_BINARY_DIR}/sysdataproduct.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sysdataproduct.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

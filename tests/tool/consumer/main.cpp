@@ -1,0 +1,46 @@
+// Plays a minimal host against the installed library: a simulated unit in
+// the directory given, its records, the default table, one read through the
+// data accessor, and the host's teardown.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+
+#include "accessor/SettingsDataAccessor.h"
+#include "core/SystemRecords.h"
+#include "core/Variants.h"
+#include "platform/TqSimulation.h"
+#include "platform/TqSingletonFinalizer.h"
+#include "standin/testing/StoreControl.h"
+#include "util/SysDataUtilProduct.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: consumer ROOT\n");
+    return 2;
+  }
+  const std::string root = argv[1];
+  for (const std::string dir : {root, root + "/data", root + "/data/save"}) ::mkdir(dir.c_str(), 0755);
+  TqSimSetRoot(root.c_str());
+  standin::testing::RemoveSimSegments();
+  int beepVol = -1;
+  {
+    SystemInformation system;
+    system.setModelAndDestination(SystemDef::SYS_INFO_MODEL_6, SystemDef::SYS_INFO_DESTINATION_5);
+    SysDataInformation info;
+    info.setSaveFileDir("/data/save");
+    info.setCalibrationDir("/data/save");
+    SysDataUtilProduct util;
+    util.initSysDataDefault(SystemDef::SYS_INFO_MODEL_6, SystemDef::SYS_INFO_DESTINATION_5);
+    SettingsDataAccessor accessor;
+    beepVol = accessor.getDataKeyIValue(settings_datakey::DATAKEY_BEEP_VOL);
+  }
+  TqSingletonFinalizer::runDestroyFuncs();
+  standin::testing::RemoveSimSegments();
+  TqSimSetRoot("");
+  const sysdata::Variant* variant =
+      sysdata::findVariant(SystemDef::SYS_INFO_MODEL_6, SystemDef::SYS_INFO_DESTINATION_5);
+  std::printf("variants=%zu variant=%s BeepVol=%d\n", sysdata::kVariantCount,
+              variant != nullptr ? variant->modelName : "?", beepVol);
+  return beepVol == 3 ? 0 : 1;
+}

@@ -1,0 +1,232 @@
+// customize check | import | apply: dealer customization files.
+#include <cstring>
+
+#include "Commands.h"
+#include "core/SystemRecords.h"
+#include "platform/TqStorage.h"
+#include "src/customize/CustomizeSettings.h"
+#include "src/customize/CustomizeSysDataProduct.h"
+#include "src/customize/CustomizeSysDataProductImpl.h"
+#include "src/customize/CustomizeUtility.h"
+#include "standin/testing/LogCapture.h"
+
+namespace sysdatactl {
+
+namespace {
+
+std::string trimNewline(std::string message) {
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+  return message;
+}
+
+bool checkReadableFile(Context& ctx, const std::string& file, int* exitCode) {
+  if (!isRegularFile(file)) {
+    *exitCode = fail(ctx.io, "cannot read customization file '" + file + "': " +
+                                 (pathExists(file) ? "not a regular file" : "no such file"));
+    return false;
+  }
+  std::string content;
+  if (!readWholeFile(file, &content)) {
+    *exitCode = fail(ctx.io, "cannot read customization file '" + file + "'");
+    return false;
+  }
+  return true;
+}
+
+struct LintProblem {
+  int line;
+  std::string text;  // the line as checked
+  std::string message;
+};
+
+// Why a line was rejected when the library said nothing: its number cannot
+// be read, or (for a language) the unit's language set does not offer it.
+std::string silentRejection(const std::string& line, std::uint32_t langSetCode) {
+  standin::testing::ScopedLogCapture quiet;
+  unsigned int value = 0;
+  if (!CustomizeUtility::getValue(line.c_str(), value)) {
+    return "value cannot be read as a hexadecimal number (rejected without a message)";
+  }
+  if (CustomizeUtility::startsWith(line, "[lang]")) {
+    return "language " + std::to_string(value) + " is not offered with language set " + std::to_string(langSetCode) +
+           " (rejected without a message)";
+  }
+  return "rejected without a message";
+}
+
+// Runs the library's checks line by line, past every problem. The header
+// check and each entry's check are the library's own; their log messages are
+// the report.
+std::vector<LintProblem> lint(const std::string& relative, std::uint32_t langSetCode, int* linesRead, bool* opened) {
+  std::vector<LintProblem> problems;
+  TqStorage file(relative.c_str(), "rb");
+  *opened = file.IsOpen();
+  *linesRead = 0;
+  if (!*opened) return problems;
+  const std::string dir = CustomizeUtility::directoryOf(relative);
+  CustomizeSysDataProductImpl impl;
+  standin::testing::ScopedLogCapture capture;
+
+  if (!impl.checkHeader(file)) {
+    const std::vector<std::string> messages = capture.messages();
+    if (messages.empty()) {
+      problems.push_back({1, "", "the file is empty: no \"DOP_Customize\" header"});
+      return problems;
+    }
+    for (const std::string& m : messages) problems.push_back({1, "", trimNewline(m)});
+  }
+  *linesRead = 1;
+  int lineNo = 1;
+  for (;;) {
+    char buffer[CustomizeUtility::kLineSize];
+    std::memset(buffer, 0, sizeof buffer);
+    if (file.ReadLine(buffer, CustomizeUtility::kLineSize) != 0) break;
+    ++lineNo;
+    *linesRead = lineNo;
+    if (CustomizeUtility::isEndLine(buffer)) break;
+    std::string line(buffer);
+    CustomizeUtility::removeControlChars(line);
+    capture.clear();
+    bool ok = true;
+    if (CustomizeUtility::startsWith(line, "[model]") || CustomizeUtility::startsWith(line, "[maker]")) {
+      unsigned int value = 0;
+      const bool model = CustomizeUtility::startsWith(line, "[model]");
+      ok = CustomizeUtility::getValue(line.c_str(), value) && (model ? impl.checkModel(value) : impl.checkMaker(value));
+    } else {
+      ok = CustomizeSettings::checkData(line, dir.c_str());
+    }
+    if (ok) continue;
+    const std::vector<std::string> messages = capture.messages();
+    if (messages.empty()) {
+      problems.push_back({lineNo, line, silentRejection(line, langSetCode)});
+    }
+    for (const std::string& m : messages) problems.push_back({lineNo, line, trimNewline(m)});
+  }
+  return problems;
+}
+
+}  // namespace
+
+int cmdCustomizeCheck(Context& ctx) {
+  const std::string fileArg = ctx.args.positionals[0];
+  std::int64_t langSetCode = -1;
+  if (ctx.args.has("lang-set-code") && !parseInRange(ctx.args.get("lang-set-code"), 0, UINT32_MAX, &langSetCode)) {
+    return usageError(ctx.io, "--lang-set-code must be a number from 0 to 4294967295", ctx.command);
+  }
+  int exitCode = kExitOk;
+  if (!checkReadableFile(ctx, fileArg, &exitCode)) return exitCode;
+
+  std::unique_ptr<HostSession> session;
+  if (ctx.rootArg.empty()) {
+    UnitConfig config;
+    if (langSetCode >= 0) config.langSetCode = static_cast<std::uint32_t>(langSetCode);
+    session = HostSession::ephemeral(config);
+    if (!session->ok()) return fail(ctx.io, session->error());
+  } else {
+    Unit unit;
+    if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
+    session = powerOn(ctx, unit);
+    if (!session) return kExitFailure;
+    // For this check only: the records end with this power-on.
+    if (langSetCode >= 0) FuncInfoSharedMem().setLangSetCode(static_cast<std::uint32_t>(langSetCode));
+  }
+  const std::uint32_t effectiveLangSet = FuncInfoSharedMem().getLangSetCode();
+  std::string relative;
+  std::string error;
+  if (!enterDirectoryOf(fileArg, &relative, &error)) return fail(ctx.io, error);
+  int linesRead = 0;
+  bool opened = false;
+  const std::vector<LintProblem> problems = lint(relative, effectiveLangSet, &linesRead, &opened);
+  if (!opened) return fail(ctx.io, "cannot open customization file '" + fileArg + "'");
+
+  if (ctx.json) {
+    Json list = Json::array();
+    for (const LintProblem& p : problems) {
+      list.push(Json::object()
+                    .set("line", Json::integer(p.line))
+                    .set("text", Json::string(p.text))
+                    .set("message", Json::string(p.message)));
+    }
+    printJson(ctx, Json::object()
+                       .set("file", Json::string(fileArg))
+                       .set("linesChecked", Json::integer(linesRead))
+                       .set("langSetCode", Json::integer(effectiveLangSet))
+                       .set("ok", Json::boolean(problems.empty()))
+                       .set("problems", list));
+  } else {
+    for (const LintProblem& p : problems) ctx.io.out << fileArg << ":" << p.line << ": " << p.message << "\n";
+    if (problems.empty()) ctx.io.out << fileArg << ": ok (" << linesRead << " lines checked)\n";
+  }
+  if (!problems.empty()) {
+    return fail(ctx.io, fileArg + ": " + std::to_string(problems.size()) + " problem" +
+                            (problems.size() == 1 ? "" : "s"));
+  }
+  return kExitOk;
+}
+
+int cmdCustomizeImport(Context& ctx) {
+  const std::string fileArg = ctx.args.positionals[0];
+  int exitCode = kExitOk;
+  Unit unit;
+  if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
+  if (!checkReadableFile(ctx, fileArg, &exitCode)) return exitCode;
+  std::unique_ptr<HostSession> session = powerOn(ctx, unit);
+  if (!session) return kExitFailure;
+  const bool hadImage = isRegularFile(session->storedCautionImage());
+  std::string relative;
+  std::string error;
+  if (!enterDirectoryOf(fileArg, &relative, &error)) return fail(ctx.io, error);
+
+  standin::testing::ScopedLogCapture capture;
+  CustomizeSysDataProduct customize;
+  std::string path = relative;
+  const bool imported = customize.import(path);
+  const std::vector<std::string> messages = capture.messages();
+  if (!imported) {
+    const std::string reason = messages.empty() ? "rejected" : trimNewline(messages[0]);
+    return fail(ctx.io, fileArg + " not imported: " + reason + " ('sysdatactl customize check' lists every problem)");
+  }
+  const bool hasImage = isRegularFile(session->storedCautionImage());
+  if (ctx.json) {
+    printJson(ctx, Json::object()
+                       .set("file", Json::string(fileArg))
+                       .set("stored", Json::string(session->storedCustomizationHostPath()))
+                       .set("cautionImage", Json::boolean(hasImage)));
+  } else {
+    ctx.io.out << "imported " << fileArg << "\n  stored as " << session->storedCustomizationHostPath() << "\n";
+    if (hasImage) {
+      ctx.io.out << "  caution image stored as /Syslog/" << CustomizeSettings::kCautionImageName
+                 << (hadImage ? " (replaced)" : "") << "\n";
+    }
+    ctx.io.out << "  applied after the next initialisation: 'sysdatactl customize apply' or 'sysdatactl boot --init'\n";
+  }
+  return kExitOk;
+}
+
+int cmdCustomizeApply(Context& ctx) {
+  Unit unit;
+  int exitCode = kExitOk;
+  if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
+  std::unique_ptr<HostSession> session = powerOn(ctx, unit);
+  if (!session) return kExitFailure;
+  const bool stored = isRegularFile(session->storedCustomization());
+  standin::testing::ScopedLogCapture capture;
+  CustomizeSysDataProduct customize;
+  const bool result = customize.afterInitialize(CustomizeSysData::INITIALIZE_ALL);
+  for (const std::string& m : capture.messages()) ctx.io.err << "sysdatactl: library: " << trimNewline(m) << "\n";
+  const bool kept = isRegularFile(session->storedCustomization());
+  const std::string state = !stored ? "none stored" : (kept ? "applied (kept)" : "applied (one-shot, removed)");
+  if (ctx.json) {
+    printJson(ctx, Json::object()
+                       .set("stored", Json::boolean(stored))
+                       .set("applied", Json::boolean(stored))
+                       .set("kept", Json::boolean(kept))
+                       .set("hostResult", Json::boolean(result)));
+  } else {
+    ctx.io.out << "customization: " << state << "\n";
+  }
+  if (!result) return fail(ctx.io, "the host's customization step reported a failure");
+  return kExitOk;
+}
+
+}  // namespace sysdatactl

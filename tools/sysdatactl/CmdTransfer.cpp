@@ -1,0 +1,113 @@
+// export, import: the settings to and from a directory of this machine (a
+// USB stick on the unit).
+#include "Commands.h"
+#include "Files.h"
+#include "platform/SaveFileAccess.h"
+#include "settings/SettingsCatalog.h"
+
+namespace sysdatactl {
+
+namespace {
+
+constexpr const char* kDriveRecorder = "DriveRecorder.ini";
+constexpr const char* kLastConnect = "FrontRecorderLastConnect";
+
+// The unit's "FrontRecorderLastConnect", read without writing anything.
+bool readLastConnect(int* value) {
+  const KnownFile* file = findKnownFile(kDriveRecorder);
+  SaveFileAccessMetaText* object = file != nullptr ? metaTextOf(*file) : nullptr;
+  if (object == nullptr || !object->FOpen()) return false;
+  const bool found = object->Get(kLastConnect, value);
+  object->FClose();
+  return found;
+}
+
+std::string lastConnectText(bool found, int value) { return found ? std::to_string(value) : "<missing>"; }
+
+}  // namespace
+
+int cmdExport(Context& ctx) {
+  Unit unit;
+  int exitCode = kExitOk;
+  if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
+  const std::string dirArg = ctx.args.positionals[0];
+  if (pathExists(dirArg) && !isDirectory(dirArg)) return fail(ctx.io, "'" + dirArg + "' exists and is not a directory");
+  std::unique_ptr<HostSession> session = powerOn(ctx, unit);
+  if (!session) return kExitFailure;
+  if (!isDirectory(dirArg) && !makeDirectories(dirArg)) return fail(ctx.io, "cannot make the directory '" + dirArg + "'");
+  const std::string dir = absolutePath(dirArg);
+  std::string relative;
+  std::string error;
+  if (!enterDirectory(dir, &relative, &error)) return fail(ctx.io, error);
+  const bool hostResult = session->util().dataExport(relative.c_str());
+
+  std::vector<std::string> missing;
+  const sysdata::SettingsFileDef* files = sysdata::productFiles();
+  Json written = Json::array();
+  for (std::size_t i = 0; i < sysdata::kProductFileCount; ++i) {
+    if (isRegularFile(dir + "/" + files[i].fileName)) {
+      written.push(Json::string(files[i].fileName));
+    } else {
+      missing.push_back(files[i].fileName);
+    }
+  }
+  const std::size_t count = sysdata::kProductFileCount - missing.size();
+  if (ctx.json) {
+    printJson(ctx, Json::object()
+                       .set("directory", Json::string(dir))
+                       .set("files", written)
+                       .set("hostResult", Json::boolean(hostResult)));
+  } else {
+    ctx.io.out << "exported " << count << " product files to " << dir << "\n"
+               << "  " << kDriveRecorder << " with the unit's values, the others with factory values\n";
+  }
+  if (!missing.empty()) {
+    return fail(ctx.io, "export incomplete: " + std::to_string(missing.size()) + " of " +
+                            std::to_string(sysdata::kProductFileCount) + " files missing in " + dir + " (first: " +
+                            missing[0] + ")");
+  }
+  if (!hostResult) return fail(ctx.io, "the host's export reported a failure");
+  return kExitOk;
+}
+
+int cmdImport(Context& ctx) {
+  Unit unit;
+  int exitCode = kExitOk;
+  if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
+  const std::string dirArg = ctx.args.positionals[0];
+  if (!isDirectory(dirArg)) return fail(ctx.io, "no directory '" + dirArg + "' to import from");
+  const std::string dir = absolutePath(dirArg);
+  std::unique_ptr<HostSession> session = powerOn(ctx, unit);
+  if (!session) return kExitFailure;
+  int before = 0;
+  const bool hadBefore = readLastConnect(&before);
+  std::string relative;
+  std::string error;
+  if (!enterDirectory(dir, &relative, &error)) return fail(ctx.io, error);
+  const bool hostResult = session->util().dataImport(relative.c_str());
+  int after = 0;
+  const bool hasAfter = readLastConnect(&after);
+
+  if (ctx.json) {
+    Json json = Json::object()
+                    .set("directory", Json::string(dir))
+                    .set("file", Json::string(kDriveRecorder))
+                    .set("key", Json::string(kLastConnect));
+    json.set("before", hadBefore ? Json::integer(before) : Json::null());
+    json.set("after", hasAfter ? Json::integer(after) : Json::null());
+    json.set("hostResult", Json::boolean(hostResult));
+    printJson(ctx, json);
+  } else {
+    ctx.io.out << "imported from " << dir << "\n  " << kDriveRecorder << " " << kLastConnect << " = "
+               << lastConnectText(hasAfter, after);
+    if (hadBefore != hasAfter || before != after) {
+      ctx.io.out << " (was " << lastConnectText(hadBefore, before) << ")\n";
+    } else {
+      ctx.io.out << " (unchanged)\n";
+    }
+  }
+  if (!hostResult) return fail(ctx.io, "the host's import reported a failure");
+  return kExitOk;
+}
+
+}  // namespace sysdatactl

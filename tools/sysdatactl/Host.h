@@ -1,0 +1,92 @@
+// The host side of a simulated unit.
+//
+// A unit is a root directory holding "unit.conf" (see UnitConfig.h) and the
+// unit's file system: the stand-in platform places every absolute host path
+// ("/data/save/Mic.ini", "/Syslog/...") under the root, and gives the unit
+// its own namespace of shared-memory segments.
+//
+// Every invocation of the tool is one power-on: HostSession takes the unit's
+// lock (so two invocations on one unit run one after the other), points the
+// platform at the root, fills the host's records from unit.conf and the
+// factory default table, as the host does at every start. Its destructor is
+// the power-off: the host's singleton teardown, then the removal of the
+// unit's segments, so nothing is left in /dev/shm.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "UnitConfig.h"
+#include "util/SysDataUtilProduct.h"
+
+namespace sysdatactl {
+
+// A unit on disk.
+struct Unit {
+  std::string root;  // absolute, no trailing "/"
+  UnitConfig config;
+  int boots = 0;     // completed boots, from unit.state
+};
+
+// Resolves and loads the unit at rootArg. False with a one-line message when
+// the directory does not exist or holds no valid unit.conf.
+bool loadUnit(const std::string& rootArg, Unit* unit, std::string* error);
+bool writeBoots(const Unit& unit, int boots, std::string* error);
+
+class HostSession {
+ public:
+  // Powers the unit on. Check ok() / error() afterwards.
+  explicit HostSession(const Unit& unit);
+  // A throw-away unit in a fresh temporary directory, removed at power-off;
+  // for commands that need the host's records but no unit of the user's.
+  static std::unique_ptr<HostSession> ephemeral(const UnitConfig& config);
+  ~HostSession();
+  HostSession(const HostSession&) = delete;
+  HostSession& operator=(const HostSession&) = delete;
+
+  bool ok() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+
+  const Unit& unit() const { return unit_; }
+  SysDataUtilProduct& util() { return util_; }
+
+  // Where a host path lies on this machine.
+  std::string disk(const std::string& hostPath) const { return unit_.root + hostPath; }
+  std::string saveFile(const std::string& name) const { return disk(unit_.config.saveDir + "/" + name); }
+  std::string calibrationFile() const;
+  // "/Syslog/" + customize_file_name and the stored caution image.
+  std::string storedCustomizationHostPath() const { return "/Syslog/" + unit_.config.customizeFileName; }
+  std::string storedCustomization() const { return disk(storedCustomizationHostPath()); }
+  std::string storedCautionImage() const { return disk("/Syslog/dop_startup_caution_img.png"); }
+
+ private:
+  HostSession(const Unit& unit, bool ephemeralRoot);
+  void powerOn();
+
+  Unit unit_;
+  bool ephemeral_ = false;
+  int lockFd_ = -1;
+  std::string error_;
+  SysDataUtilProduct util_;
+};
+
+// Paths outside the unit. The platform places absolute paths under the root,
+// so a file of this machine outside the root is handed to the library
+// relative to the working directory: these change into the directory and
+// give the relative path to use. False with a message when the directory or
+// file cannot be reached.
+bool enterDirectory(const std::string& dir, std::string* relative, std::string* error);
+bool enterDirectoryOf(const std::string& file, std::string* relative, std::string* error);
+
+// File-system helpers of the tool.
+bool isDirectory(const std::string& path);
+bool isRegularFile(const std::string& path);
+bool pathExists(const std::string& path);
+long long fileSize(const std::string& path);  // -1 when missing
+bool readWholeFile(const std::string& path, std::string* content);
+bool writeWholeFile(const std::string& path, const std::string& content);
+bool makeDirectories(const std::string& path);
+void removeTree(const std::string& path);
+std::string absolutePath(const std::string& path);
+
+}  // namespace sysdatactl

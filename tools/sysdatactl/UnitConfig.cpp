@@ -1,0 +1,155 @@
+#include "UnitConfig.h"
+
+#include <cstdint>
+#include <set>
+#include <sstream>
+
+#include "Cli.h"
+#include "core/Variants.h"
+
+namespace sysdatactl {
+
+namespace {
+
+// Room for each text in its record field, NUL included.
+constexpr std::size_t kSaveDirRoom = 2046;         // "SysDataInfo" bytes 0..2045
+constexpr std::size_t kCalibrationDirRoom = 3090;  // "SysDataInfo" bytes 2046..5135
+// The customization name shares "FuncInfo" with other host fields; keep it to
+// what a file name can be.
+constexpr std::size_t kCustomizeNameRoom = 256;
+
+std::string trim(const std::string& text) {
+  const std::size_t begin = text.find_first_not_of(" \t\r");
+  if (begin == std::string::npos) return std::string();
+  const std::size_t end = text.find_last_not_of(" \t\r");
+  return text.substr(begin, end - begin + 1);
+}
+
+bool checkHostDir(const char* what, const std::string& dir, std::size_t room, std::string* error) {
+  if (dir.empty() || dir[0] != '/') {
+    *error = std::string(what) + " must be an absolute host path, got '" + dir + "'";
+    return false;
+  }
+  if (dir.size() + 1 > room) {
+    *error = std::string(what) + " is longer than its record field (" + std::to_string(room - 1) + " bytes)";
+    return false;
+  }
+  std::stringstream parts(dir);
+  std::string part;
+  while (std::getline(parts, part, '/')) {
+    if (part == "..") {
+      *error = std::string(what) + " must not contain '..'";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool validateUnitConfig(const UnitConfig& config, std::string* error) {
+  if (!checkHostDir("save_dir", config.saveDir, kSaveDirRoom, error)) return false;
+  if (!checkHostDir("calibration_dir", config.calibrationDir, kCalibrationDirRoom, error)) return false;
+  const std::string& name = config.customizeFileName;
+  if (name.empty() || name.find('/') != std::string::npos || name == "." || name == ".." ||
+      name.size() + 1 > kCustomizeNameRoom) {
+    *error = "customize_file_name must be a plain file name of at most " +
+             std::to_string(kCustomizeNameRoom - 1) + " characters, got '" + name + "'";
+    return false;
+  }
+  return true;
+}
+
+bool parseUnitConfig(const std::string& text, UnitConfig* config, std::string* error) {
+  UnitConfig parsed;
+  std::set<std::string> seen;
+  std::istringstream in(text);
+  std::string raw;
+  int lineNo = 0;
+  while (std::getline(in, raw)) {
+    ++lineNo;
+    const std::string line = trim(raw);
+    if (line.empty() || line[0] == '#') continue;
+    const std::size_t eq = line.find('=');
+    const std::string where = "line " + std::to_string(lineNo) + ": ";
+    if (eq == std::string::npos) {
+      *error = where + "expected key=value, got '" + line + "'";
+      return false;
+    }
+    const std::string key = trim(line.substr(0, eq));
+    const std::string value = trim(line.substr(eq + 1));
+    if (!seen.insert(key).second) {
+      *error = where + "'" + key + "' is given twice";
+      return false;
+    }
+    std::int64_t n = 0;
+    auto number = [&](std::int64_t low, std::int64_t high) {
+      if (parseInRange(value, low, high, &n)) return true;
+      *error = where + key + " must be a number from " + std::to_string(low) + " to " + std::to_string(high) +
+               ", got '" + value + "'";
+      return false;
+    };
+    if (key == "model") {
+      if (!number(INT32_MIN, INT32_MAX)) return false;
+      parsed.model = static_cast<std::int32_t>(n);
+    } else if (key == "destination") {
+      if (!number(INT32_MIN, INT32_MAX)) return false;
+      parsed.destination = static_cast<std::int32_t>(n);
+    } else if (key == "save_dir") {
+      parsed.saveDir = value;
+    } else if (key == "calibration_dir") {
+      parsed.calibrationDir = value;
+    } else if (key == "lang_set_code") {
+      if (!number(0, UINT32_MAX)) return false;
+      parsed.langSetCode = static_cast<std::uint32_t>(n);
+    } else if (key == "customize_file_name") {
+      parsed.customizeFileName = value;
+    } else if (key == "demo_user_init") {
+      if (!number(0, 255)) return false;
+      parsed.demoUserInit = static_cast<std::uint8_t>(n);
+    } else if (key == "camera_hd") {
+      if (!number(0, 255)) return false;
+      parsed.cameraHd = static_cast<std::uint8_t>(n);
+    } else {
+      *error = where + "unknown key '" + key + "'";
+      return false;
+    }
+  }
+  std::string invalid;
+  if (!validateUnitConfig(parsed, &invalid)) {
+    *error = invalid;
+    return false;
+  }
+  *config = parsed;
+  return true;
+}
+
+std::string formatUnitConfig(const UnitConfig& config) {
+  std::ostringstream out;
+  out << "# Simulated head unit, read by sysdatactl at every power-on.\n"
+      << "# The variant: product model and sales destination (\"SystemInfo\").\n"
+      << "model=" << config.model << "\n"
+      << "destination=" << config.destination << "\n"
+      << "# Host paths (placed under this directory) of the settings files and of\n"
+      << "# the air-gesture calibration file (\"SysDataInfo\").\n"
+      << "save_dir=" << config.saveDir << "\n"
+      << "calibration_dir=" << config.calibrationDir << "\n"
+      << "# Function switches (\"FuncInfo\"): language-set code, the name of the\n"
+      << "# stored customization copy in /Syslog/, and whether demo mode lives in\n"
+      << "# Settings.ini (non-zero) or SettingsNoUserInit.ini (0).\n"
+      << "lang_set_code=" << config.langSetCode << "\n"
+      << "customize_file_name=" << config.customizeFileName << "\n"
+      << "demo_user_init=" << static_cast<int>(config.demoUserInit) << "\n"
+      << "# Product switches (\"FuncInfoProduct\"): non-zero for an HD camera picture.\n"
+      << "camera_hd=" << static_cast<int>(config.cameraHd) << "\n";
+  return out.str();
+}
+
+std::string variantLabel(const UnitConfig& config) {
+  const sysdata::Variant* variant =
+      sysdata::findVariant(static_cast<SystemDef::SYS_INFO_MODEL>(config.model),
+                           static_cast<SystemDef::SYS_INFO_DESTINATION>(config.destination));
+  return variant != nullptr ? variant->modelName : "unrecognised";
+}
+
+}  // namespace sysdatactl
