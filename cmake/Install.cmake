@@ -10,6 +10,15 @@ include(CMakePackageConfigHelpers)
 set(SYSDATA_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/sysdataproduct)
 set(SYSDATA_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/sysdataproduct)
 
+# Exported symbols: hidden visibility keeps our internals in; the version
+# script keeps the standard library's template instantiations in as well.
+if(UNIX AND NOT APPLE)
+  foreach(_lib sysdataproduct tqplatform)
+    target_link_options(${_lib} PRIVATE "LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/exports.map")
+    set_property(TARGET ${_lib} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/exports.map)
+  endforeach()
+endif()
+
 # The headers use C++17; consumers get it with the target.
 target_compile_features(sysdataproduct INTERFACE cxx_std_17)
 target_compile_features(tqplatform INTERFACE cxx_std_17)

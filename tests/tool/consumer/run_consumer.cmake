@@ -5,6 +5,7 @@
 #
 #   cmake -DBUILD_DIR=... -DCONSUMER_DIR=... -DWORK_DIR=... -DCXX=... -DLIBDIR=lib [-DSANITIZE=...]
 #         -P run_consumer.cmake
+cmake_minimum_required(VERSION 3.25)
 foreach(var BUILD_DIR CONSUMER_DIR WORK_DIR CXX LIBDIR)
   if(NOT ${var})
     message(FATAL_ERROR "${var} is not set")
