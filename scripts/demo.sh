@@ -69,18 +69,22 @@ step verify
 ctl verify
 
 printf '\n==> what the dealer customization changed\n'
-# dump lines are FILE:KEY=VALUE; show each key whose value is new or changed.
+# dump lines are FILE:KEY=VALUE (FILE:<binary ...> for binary files); show
+# each setting whose value is new or changed.
 awk '
-  function split_line(line, parts) {
-    c = index(line, ":"); e = index(line, "=")
-    parts["key"] = substr(line, 1, e - 1); parts["value"] = substr(line, e + 1)
+  function parse(line) {
+    colon = index(line, ":"); eq = index(line, "=")
+    file = substr(line, 1, colon - 1)
+    if (eq == 0) { key = ""; value = substr(line, colon + 1) }
+    else { key = substr(line, colon + 1, eq - colon - 1); value = substr(line, eq + 1) }
   }
-  FNR == NR { split_line($0, p); before[p["key"]] = p["value"]; next }
+  FNR == NR { parse($0); before[file SUBSEP key] = value; next }
   {
-    split_line($0, p)
-    if (!(p["key"] in before)) { old = "(none)" } else if (before[p["key"]] != p["value"]) { old = before[p["key"]] } else next
-    key = p["key"]; sub(":", "  ", key)
-    printf "  %-52s %s -> %s\n", key, old, p["value"]
+    parse($0)
+    if (!((file SUBSEP key) in before)) old = "(unset)"
+    else if (before[file SUBSEP key] != value) old = before[file SUBSEP key]
+    else next
+    printf "  %-26s %-24s %s -> %s\n", file, key, old, value
     changed++
   }
   END { printf "  %d settings changed\n", changed }

@@ -388,6 +388,7 @@ int cmdGet(Context& ctx) {
   const bool demoInSettings = unit.config.demoUserInit != 0;
   SettingsDataAccessor accessor;
   Json json = Json::array();
+  Json single;
   Table table({"ID", "NAME", "FILE", "KEY", "VALUE"});
   for (int i = all ? 0 : id; i < (all ? static_cast<int>(settings_datakey::DATAKEY_MAX) : id + 1); ++i) {
     const auto key = static_cast<settings_datakey::DataKeyID>(i);
@@ -395,16 +396,17 @@ int cmdGet(Context& ctx) {
     SettingsDataAccessor::describe(key, demoInSettings, &info);
     const int value = accessor.getDataKeyIValue(key);
     table.add({std::to_string(i), shortName(key), info.file, info.key, valueText(info, value)});
-    json.push(Json::object()
-                  .set("id", Json::integer(i))
-                  .set("name", Json::string(shortName(key)))
-                  .set("file", Json::string(info.file))
-                  .set("key", Json::string(info.key))
-                  .set("value", valueJson(info, value)));
+    single = Json::object()
+                 .set("id", Json::integer(i))
+                 .set("name", Json::string(shortName(key)))
+                 .set("file", Json::string(info.file))
+                 .set("key", Json::string(info.key))
+                 .set("value", valueJson(info, value));
+    json.push(single);
     if (!all && !ctx.json) ctx.io.out << valueText(info, value) << "\n";
   }
   if (ctx.json) {
-    printJson(ctx, json);
+    printJson(ctx, all ? json : single);
   } else if (all) {
     table.print(ctx.io.out);
   }
