@@ -1,0 +1,204 @@
+// Shared pieces of the reliability tests: how hard to push on this build,
+// a watchdog that turns a hang into a failure, and the checks that a settings
+// file on disk is whole and that every lock around it can still be taken.
+#pragma once
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/SystemRecords.h"
+#include "platform/SaveFileAccess.h"
+#include "settings/KeyTable.h"
+#include "settings/SettingsCatalog.h"
+#include "tests/support/SimUnit.h"
+
+namespace reliability {
+
+// ---- how hard to push ----
+
+// Percent of the full workload this build runs. Emulated and sanitized builds
+// run a fraction so the suite stays within its time budget there; the
+// environment variable SYSDATA_RELIABILITY_SCALE (1-1000) overrides.
+inline int scalePercent() {
+  if (const char* env = std::getenv("SYSDATA_RELIABILITY_SCALE")) {
+    const int v = std::atoi(env);
+    if (v >= 1 && v <= 1000) return v;
+  }
+#if defined(__arm__)
+  return 15;  // the 32-bit target, normally run under qemu-user
+#elif defined(__SANITIZE_THREAD__)
+  return 25;
+#elif defined(__SANITIZE_ADDRESS__)
+  return 40;
+#else
+  return 100;
+#endif
+}
+
+// n scaled, never below minimum.
+inline long scaled(long n, long minimum = 1) {
+  const long v = n * scalePercent() / 100;
+  return v < minimum ? minimum : v;
+}
+
+inline double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// ---- watchdog ----
+
+namespace detail {
+inline char g_watchdogWhat[160];
+extern "C" inline void watchdogFired(int) {
+  static const char prefix[] = "\nRELIABILITY hang detected: ";
+  ssize_t ignored = ::write(2, prefix, sizeof prefix - 1);
+  ignored = ::write(2, g_watchdogWhat, std::strlen(g_watchdogWhat));
+  ignored = ::write(2, "\n", 1);
+  (void)ignored;
+  ::_exit(86);
+}
+}  // namespace detail
+
+// While alive, a wait longer than seconds ends the process with a message
+// (a deadlock fails the test instead of hanging it). One at a time.
+class Watchdog {
+ public:
+  Watchdog(unsigned int seconds, const std::string& what) {
+    std::snprintf(detail::g_watchdogWhat, sizeof detail::g_watchdogWhat, "%s", what.c_str());
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = detail::watchdogFired;
+    ::sigaction(SIGALRM, &sa, &old_);
+    ::alarm(seconds);
+  }
+  ~Watchdog() {
+    ::alarm(0);
+    ::sigaction(SIGALRM, &old_, nullptr);
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+ private:
+  struct sigaction old_;
+};
+
+// ---- files ----
+
+// A key=value file as written by the store: every line "Key=Value" ending in
+// a line feed, key non-empty. An empty file is whole too. why names the
+// first damage.
+inline bool keyFileWhole(const std::string& text, std::string* why) {
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t lf = text.find('\n', pos);
+    if (lf == std::string::npos) {
+      *why = "last line has no line feed";
+      return false;
+    }
+    const std::string line = text.substr(pos, lf - pos);
+    const std::size_t eq = line.find('=');
+    if (eq == std::string::npos || eq == 0) {
+      *why = "line without key: \"" + line + "\"";
+      return false;
+    }
+    pos = lf + 1;
+  }
+  return true;
+}
+
+// Hidden temporary files ("." ... ".tmp") left in dir.
+inline int strayTemporaries(const std::string& dir) {
+  int n = 0;
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      const std::string name = e->d_name;
+      if (name.size() > 5 && name[0] == '.' && name.compare(name.size() - 4, 4, ".tmp") == 0) ++n;
+    }
+    ::closedir(d);
+  }
+  return n;
+}
+
+inline bool exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// A fresh store object of name (not the registries' one), so that opening it
+// proves that no other object or process still holds the file's lock.
+inline std::unique_ptr<SaveFileAccessMetaText> freshMetaText(const char* name) {
+  return std::unique_ptr<SaveFileAccessMetaText>(
+      TqSingleton<SaveFileAccessFactory>::GetInstance()->CreateMetaText(name, "a+"));
+}
+inline std::unique_ptr<SaveFileAccess> freshBinary(const char* name) {
+  return std::unique_ptr<SaveFileAccess>(TqSingleton<SaveFileAccessFactory>::GetInstance()->Create(name, "r+"));
+}
+
+// Every key of a product key=value file reads as its type through a fresh
+// store object; false with the first missing or unreadable key in why.
+inline bool productKeysRead(const sysdata::SettingsFileDef& def, std::string* why) {
+  auto file = freshMetaText(def.fileName);
+  if (!file || !file->FOpen()) {
+    *why = std::string("cannot open ") + def.fileName;
+    return false;
+  }
+  bool ok = true;
+  for (std::size_t n = 0; n < def.keyCount && ok; ++n) {
+    sysdata::KeyValue v;
+    if (!sysdata::getKey(*file, def.keys[n].key, def.keys[n].type, &v)) {
+      *why = std::string(def.fileName) + ": key " + def.keys[n].key + " does not read as " +
+             sysdata::keyTypeName(def.keys[n].type);
+      ok = false;
+    }
+  }
+  file->FClose();
+  return ok;
+}
+
+// A binary record file holds exactly its record: size bytes of fill.
+inline bool binaryRecordExact(const std::string& path, std::size_t size, unsigned char fill, std::string* why) {
+  const std::string bytes = sysdata_test::readFile(path);
+  if (bytes.size() != size) {
+    *why = path + ": " + std::to_string(bytes.size()) + " bytes, expected " + std::to_string(size);
+    return false;
+  }
+  for (char c : bytes) {
+    if (static_cast<unsigned char>(c) != fill) {
+      *why = path + ": a byte differs from the fill value";
+      return false;
+    }
+  }
+  return true;
+}
+
+// Constructs all five views (each takes its segment's inter-process lock)
+// and reads one field of each; false when a segment does not map.
+inline bool allSegmentsAnswer() {
+  const SystemInformation info;
+  const SysDataInformation dirs;
+  const FuncInfoSharedMem func;
+  const FuncInfoProduct product;
+  const SysDataDefault table;
+  (void)info.getModel();
+  (void)dirs.getSaveFileDir();
+  (void)func.getLangSetCode();
+  (void)product.getCameraHd();
+  (void)table.readU32(0);
+  return info.isMapped() && dirs.isMapped() && func.isMapped() && product.isMapped() && table.isMapped();
+}
+
+}  // namespace reliability
