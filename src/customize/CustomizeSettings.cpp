@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr const char* kSource = "src/customize/CustomizeSettings";
-
 // ---- validation ----
 
 // Every key of the validation pass in the order it is tried; a key with no

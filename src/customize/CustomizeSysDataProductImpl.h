@@ -11,8 +11,9 @@ class TqStorage;
 
 class SYSDATA_API CustomizeSysDataProductImpl {
  public:
-  // What the apply pass writes.
-  enum InitializeType {
+  // What the apply pass writes. Any other value applies nothing; the fixed
+  // underlying type makes every int a value of the type.
+  enum InitializeType : int {
     INITIALIZE_ALL = 0,               // every entry
     INITIALIZE_CAMERA_GUIDELINE = 1,  // the camera guide-line entries only
   };
