@@ -24,36 +24,10 @@
 #include "platform/SaveFileAccess.h"
 #include "settings/KeyTable.h"
 #include "settings/SettingsCatalog.h"
+#include "tests/reliability/Scale.h"
 #include "tests/support/SimUnit.h"
 
 namespace reliability {
-
-// ---- how hard to push ----
-
-// Percent of the full workload this build runs. Emulated and sanitized builds
-// run a fraction so the suite stays within its time budget there; the
-// environment variable SYSDATA_RELIABILITY_SCALE (1-1000) overrides.
-inline int scalePercent() {
-  if (const char* env = std::getenv("SYSDATA_RELIABILITY_SCALE")) {
-    const int v = std::atoi(env);
-    if (v >= 1 && v <= 1000) return v;
-  }
-#if defined(__arm__)
-  return 15;  // the 32-bit target, normally run under qemu-user
-#elif defined(__SANITIZE_THREAD__)
-  return 25;
-#elif defined(__SANITIZE_ADDRESS__)
-  return 40;
-#else
-  return 100;
-#endif
-}
-
-// n scaled, never below minimum.
-inline long scaled(long n, long minimum = 1) {
-  const long v = n * scalePercent() / 100;
-  return v < minimum ? minimum : v;
-}
 
 inline double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -1,0 +1,272 @@
+#include "fuzz/FuzzUnit.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "core/SystemRecords.h"
+#include "platform/TqSimulation.h"
+#include "platform/TqSingletonFinalizer.h"
+#include "standin/FileSystem.h"
+#include "standin/testing/StoreControl.h"
+#include "util/SysDataUtilProduct.h"
+
+namespace sysdata_fuzz {
+namespace {
+
+void makeDirs(const std::string& path) {
+  std::string partial;
+  std::size_t pos = 1;
+  while (pos <= path.size()) {
+    const std::size_t slash = path.find('/', pos);
+    partial = path.substr(0, slash == std::string::npos ? path.size() : slash);
+    ::mkdir(partial.c_str(), 0755);
+    if (slash == std::string::npos) break;
+    pos = slash + 1;
+  }
+}
+
+void removeTree(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return;
+  if (S_ISDIR(st.st_mode)) {
+    if (DIR* dir = ::opendir(path.c_str())) {
+      while (dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        removeTree(path + "/" + entry->d_name);
+      }
+      ::closedir(dir);
+    }
+    ::rmdir(path.c_str());
+  } else {
+    ::unlink(path.c_str());
+  }
+}
+
+// "a//b/./c/../d" -> "a/b/d", lexically, so that a prefix test cannot be
+// fooled by dots.
+std::string normalise(const std::string& path) {
+  std::vector<std::string> parts;
+  std::size_t pos = 0;
+  while (pos <= path.size()) {
+    std::size_t slash = path.find('/', pos);
+    if (slash == std::string::npos) slash = path.size();
+    const std::string part = path.substr(pos, slash - pos);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    pos = slash + 1;
+  }
+  std::string out;
+  for (const std::string& p : parts) out += "/" + p;
+  return out.empty() ? "/" : out;
+}
+
+// Passes every call to POSIX; refuses, by ending the process, any change
+// outside the allowed directories.
+class GuardFileSystem final : public standin::FileSystem {
+ public:
+  void allow(const std::vector<std::string>& diskDirs) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    allowed_.clear();
+    for (const std::string& d : diskDirs) allowed_.push_back(normalise(d) + "/");
+  }
+
+  int Open(const std::string& path, int flags, unsigned int mode) override {
+    const bool changes = (flags & (O_CREAT | O_TRUNC)) != 0 || (flags & O_ACCMODE) != O_RDONLY;
+    if (changes) check("open for writing", path);
+    return posix()->Open(path, flags, mode);
+  }
+  int Close(int fd) override { return posix()->Close(fd); }
+  long long Read(int fd, void* buf, std::size_t size) override { return posix()->Read(fd, buf, size); }
+  long long Write(int fd, const void* data, std::size_t size) override { return posix()->Write(fd, data, size); }
+  long long Seek(int fd, long long offset, int whence) override { return posix()->Seek(fd, offset, whence); }
+  int Sync(int fd) override { return posix()->Sync(fd); }
+  int SyncDir(const std::string& dir) override { return posix()->SyncDir(dir); }
+  int Rename(const std::string& from, const std::string& to) override {
+    check("rename from", from);
+    check("rename to", to);
+    return posix()->Rename(from, to);
+  }
+  int Unlink(const std::string& path) override {
+    check("unlink", path);
+    return posix()->Unlink(path);
+  }
+  int Truncate(int fd, long long size) override { return posix()->Truncate(fd, size); }
+  int Mkdir(const std::string& path, unsigned int mode) override {
+    check("mkdir", path);
+    return posix()->Mkdir(path, mode);
+  }
+  int Stat(const std::string& path, struct stat* st) override { return posix()->Stat(path, st); }
+  int Fstat(int fd, struct stat* st) override { return posix()->Fstat(fd, st); }
+
+ private:
+  static standin::FileSystem* posix() { return standin::PosixFileSystem(); }
+
+  void check(const char* what, const std::string& path) {
+    const std::string n = normalise(path);
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const std::string& a : allowed_) {
+      if (n.compare(0, a.size(), a) == 0 || n + "/" == a) return;
+    }
+    fail(std::string("the library changed a file outside its directories: ") + what + " " + path);
+  }
+
+  std::mutex mutex_;
+  std::vector<std::string> allowed_;
+};
+
+GuardFileSystem& guard() {
+  static GuardFileSystem* const fs = new GuardFileSystem();
+  return *fs;
+}
+
+std::string g_root;
+
+void teardown() {
+  standin::SetFileSystem(nullptr);
+  TqSingletonFinalizer::runDestroyFuncs();
+  standin::testing::RemoveSimSegments();
+  if (!g_root.empty()) removeTree(g_root);
+  TqSimSetRoot("");
+}
+
+}  // namespace
+
+void fail(const std::string& what) {
+  std::fprintf(stderr, "\nFUZZ PROPERTY VIOLATED: %s\n", what.c_str());
+  std::fflush(stderr);
+  // Leave nothing behind but the report.
+  standin::SetFileSystem(nullptr);
+  standin::testing::RemoveSimSegments();
+  if (!g_root.empty()) removeTree(g_root);
+  std::abort();
+}
+
+bool keyFileWhole(const std::string& text, std::string* why) {
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t lf = text.find('\n', pos);
+    if (lf == std::string::npos) {
+      *why = "last line has no line feed";
+      return false;
+    }
+    const std::size_t eq = text.find('=', pos);
+    if (eq == std::string::npos || eq == pos || eq > lf) {
+      *why = "line without key: \"" + text.substr(pos, lf - pos) + "\"";
+      return false;
+    }
+    pos = lf + 1;
+  }
+  return true;
+}
+
+FuzzUnit& FuzzUnit::get() {
+  static FuzzUnit* const unit = new FuzzUnit();
+  return *unit;
+}
+
+FuzzUnit::FuzzUnit() {
+  const char* base = std::getenv("SYSDATA_TEST_TMP");
+  if (base == nullptr || base[0] == '\0') base = std::getenv("TMPDIR");
+  std::string parent = (base != nullptr && base[0] != '\0') ? base : "/tmp";
+  makeDirs(parent);
+  std::string pattern = parent + "/fuzz-XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (::mkdtemp(buf.data()) == nullptr) fail("cannot make a unit directory under " + parent);
+  root_ = buf.data();
+  g_root = root_;
+  TqSimSetRoot(root_.c_str());
+  standin::testing::RemoveSimSegments();
+  std::atexit(teardown);
+  for (const char* dir : {kSaveDir, kCalibrationDir, "/Syslog", "/media/usb", "/media/usb/sub"}) makeDirs(root_ + dir);
+
+  SystemInformation().setModelAndDestination(SystemDef::SYS_INFO_MODEL_6, SystemDef::SYS_INFO_DESTINATION_5);
+  SysDataInformation dirs;
+  dirs.setSaveFileDir(kSaveDir);
+  dirs.setCalibrationDir(kCalibrationDir);
+  FuncInfoSharedMem func;
+  func.setCustomizeFileName(kCustomizeFileName);
+  func.setLangSetCode(0);
+  func.setDemoUserInit(1);
+  FuncInfoProduct().setCameraHd(0);
+  SysDataUtilProduct().initSysDataDefault(SystemDef::SYS_INFO_MODEL_6, SystemDef::SYS_INFO_DESTINATION_5);
+
+  // Caution images a dealer file may name.
+  writeHostFile("/media/usb/logo.png", std::string("\x89PNG\r\n\x1a\n logo", 14));
+  writeHostFile("/media/usb/Logo.PNG", std::string("\x89PNG\r\n\x1a\n LOGO", 14));
+  writeHostFile("/media/usb/a b.png", std::string("\x89PNG\r\n\x1a\n space", 15));
+  writeHostFile("/media/usb/sub/inner.png", std::string("\x89PNG\r\n\x1a\n inner", 15));
+
+  allowWrites({});
+  standin::SetFileSystem(&guard());
+}
+
+void FuzzUnit::allowWrites(const std::vector<std::string>& hostDirs) {
+  std::vector<std::string> dirs = {root_ + "/.tqlocks"};
+  for (const std::string& d : hostDirs) dirs.push_back(root_ + d);
+  guard().allow(dirs);
+}
+
+void FuzzUnit::setLangSetCode(std::uint32_t code) { FuncInfoSharedMem().setLangSetCode(code); }
+void FuzzUnit::setDemoUserInit(std::uint8_t value) { FuncInfoSharedMem().setDemoUserInit(value); }
+void FuzzUnit::setCameraHd(std::uint8_t value) { FuncInfoProduct().setCameraHd(value); }
+
+void FuzzUnit::writeHostFile(const std::string& hostPath, const std::uint8_t* data, std::size_t size) const {
+  const std::string path = disk(hostPath);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) fail("cannot write " + path);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) fail("cannot write " + path);
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+}
+
+void FuzzUnit::writeHostFile(const std::string& hostPath, const std::string& content) const {
+  writeHostFile(hostPath, reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
+}
+
+void FuzzUnit::removeHostFile(const std::string& hostPath) const { ::unlink(disk(hostPath).c_str()); }
+
+bool FuzzUnit::readHostFile(const std::string& hostPath, std::string* content) const {
+  content->clear();
+  const int fd = ::open(disk(hostPath).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buf[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    content->append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+void FuzzUnit::clearSyslog() const {
+  const std::string dir = disk("/Syslog");
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+        removeTree(dir + "/" + e->d_name);
+      }
+    }
+    ::closedir(d);
+  }
+}
+
+}  // namespace sysdata_fuzz

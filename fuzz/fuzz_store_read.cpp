@@ -1,0 +1,122 @@
+// Hostile settings files, the store's reading: any bytes as a settings file
+// in the save directory.
+//  - The store opens it, and every key it serves reads the same in every
+//    type after a write of another key and a flush (a flush keeps what it
+//    did not touch), and the flushed file is whole.
+//  - The data accessor reads every data key twice with the same result (a
+//    missing or unreadable key is filled once, then read back).
+//  - A reset of a product file over the same bytes leaves every key of the
+//    file at its factory default, each readable as its type.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "accessor/SettingsDataAccessor.h"
+#include "fuzz/FuzzUnit.h"
+#include "platform/SaveFileAccess.h"
+#include "settings/KeyTable.h"
+#include "settings/SettingsCatalog.h"
+
+namespace {
+
+using sysdata_fuzz::fail;
+using sysdata_fuzz::FuzzUnit;
+
+// What each typed Get of a key gives ("-" when it fails).
+std::string readings(SaveFileAccessMetaText& file, const std::string& key) {
+  std::string out;
+  int i = 0;
+  unsigned int u = 0;
+  bool b = false;
+  unsigned char c = 0;
+  std::string s;
+  out += file.Get(key.c_str(), &i) ? std::to_string(i) : "-";
+  out += file.Get(key.c_str(), &u) ? "|" + std::to_string(u) : "|-";
+  out += file.Get(key.c_str(), &b) ? (b ? "|1" : "|0") : "|-";
+  out += file.Get(key.c_str(), &c) ? "|" + std::to_string(static_cast<unsigned>(c)) : "|-";
+  out += file.Get(key.c_str(), &s) ? "|" + s : "|-";
+  return out;
+}
+
+std::map<std::string, std::string> everything(SaveFileAccessMetaText& file) {
+  std::vector<std::string> keys;
+  if (!file.GetKeys(&keys)) fail("the keys of an open file are not served");
+  std::map<std::string, std::string> all;
+  for (const std::string& key : keys) all[key] = readings(file, key);
+  return all;
+}
+
+std::unique_ptr<SaveFileAccessMetaText> open(const char* name) {
+  std::unique_ptr<SaveFileAccessMetaText> file(
+      TqSingleton<SaveFileAccessFactory>::GetInstance()->CreateMetaText(name, "a+"));
+  if (!file || !file->FOpen()) fail(std::string("the store does not open ") + name);
+  return file;
+}
+
+void storeRoundTrip(FuzzUnit& unit, const std::uint8_t* data, std::size_t size) {
+  const char* const name = "Scratch.ini";
+  unit.writeHostFile(std::string(FuzzUnit::kSaveDir) + "/" + name, data, size);
+  auto file = open(name);
+  std::map<std::string, std::string> before = everything(*file);
+  if (!file->Set("FuzzProbe", 12345)) fail("a plain key is refused");
+  if (!file->Flush()) fail("the flush of a damaged file failed");
+  file->FClose();
+  file = open(name);
+  std::map<std::string, std::string> after = everything(*file);
+  file->FClose();
+  before["FuzzProbe"] = "12345|12345|-|-|12345";
+  for (const auto& kv : before) {
+    const auto it = after.find(kv.first);
+    if (it == after.end()) fail("the flush lost key \"" + kv.first + "\"");
+    if (it->second != kv.second) {
+      fail("the flush changed key \"" + kv.first + "\" from " + kv.second + " to " + it->second);
+    }
+  }
+  if (after.size() != before.size()) fail("the flush invented keys");
+  std::string text, why;
+  unit.readHostFile(std::string(FuzzUnit::kSaveDir) + "/" + name, &text);
+  if (!sysdata_fuzz::keyFileWhole(text, &why)) fail("the flushed file is not whole: " + why);
+}
+
+void accessorReads(FuzzUnit& unit, const std::uint8_t* data, std::size_t size) {
+  unit.writeHostFile(std::string(FuzzUnit::kSaveDir) + "/Settings.ini", data, size);
+  SettingsDataAccessor accessor;
+  // Every fill is a durable write: read the keys the seeds name (languages,
+  // beep, the unsigned colour, clock, time zone, demo mode), one more chosen
+  // by the input, and one outside the table.
+  const int ids[] = {0, 1, 5, 6, 10, 15, 16, 18, static_cast<int>(size % 31), settings_datakey::DATAKEY_MAX};
+  for (int id : ids) {
+    const auto key = static_cast<settings_datakey::DataKeyID>(id);
+    const int first = accessor.getDataKeyIValue(key);
+    if (accessor.getDataKeyIValue(key) != first) fail("data key " + std::to_string(id) + " read two ways");
+  }
+}
+
+void resetOver(FuzzUnit& unit, const std::uint8_t* data, std::size_t size) {
+  const sysdata::SettingsFileDef* def = sysdata::findProductFile("AirGestureSetting.ini");
+  if (def == nullptr) fail("no AirGestureSetting.ini in the product list");
+  unit.writeHostFile(std::string(FuzzUnit::kSaveDir) + "/" + def->fileName, data, size);
+  def->reset();
+  auto file = open(def->fileName);
+  for (std::size_t n = 0; n < def->keyCount; ++n) {
+    sysdata::KeyValue v;
+    if (!sysdata::getKey(*file, def->keys[n].key, def->keys[n].type, &v) || !(v == def->keys[n].getDefault())) {
+      fail(std::string("after a reset ") + def->keys[n].key + " is not its default");
+    }
+  }
+  file->FClose();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzUnit& unit = FuzzUnit::get();
+  unit.allowWrites({FuzzUnit::kSaveDir + std::string("/")});
+  storeRoundTrip(unit, data, size);
+  accessorReads(unit, data, size);
+  resetOver(unit, data, size);
+  return 0;
+}
