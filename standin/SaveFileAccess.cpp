@@ -53,6 +53,15 @@ class FileLock {
   Result Acquire() {
     const std::thread::id me = std::this_thread::get_id();
     std::unique_lock<std::mutex> lock(mutex_);
+    if (depth_ > 0 && holderPid_ != ::getpid()) {
+      // A child forked while a thread of its parent held the file (the
+      // forking thread's id is the child's own): that hold, and the
+      // descriptor that carries it, are the parent's.
+      if (fd_ >= 0) standin::GetFileSystem()->Close(fd_);
+      fd_ = -1;
+      depth_ = 0;
+      owner_ = std::thread::id();
+    }
     if (depth_ > 0 && owner_ == me) {
       ++depth_;
       return kNested;
@@ -74,6 +83,7 @@ class FileLock {
       return kFailed;
     }
     fd_ = fd;
+    holderPid_ = ::getpid();
     return kAcquired;
   }
 
@@ -109,6 +119,7 @@ class FileLock {
   std::thread::id owner_;
   unsigned long depth_ = 0;
   int fd_ = -1;
+  pid_t holderPid_ = 0;  // the process whose thread holds it
 };
 
 // The path and lock shared by both kinds of file object.

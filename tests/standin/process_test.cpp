@@ -199,8 +199,8 @@ TEST_F(ProcessTest, TwoProcessesUpdatingOneFileBothKeepTheirUpdates) {
   EXPECT_EQ(keyValue(path, "Count"), std::to_string(2 * kRounds));
 }
 
-TEST_F(ProcessTest, AChildForkedFromAnOwnerOfTheLockObjectsLocksForItself) {
-  // The parent used the names (their lock files are open) before the fork.
+TEST_F(ProcessTest, AChildForkedWhileTheParentHoldsLocksWaitsForThem) {
+  // The parent used the names (their lock files may be open) before the fork.
   TqSharedSyncObject lock("SystemInfo");
   lock.lock();
   lock.unlock();
@@ -208,22 +208,30 @@ TEST_F(ProcessTest, AChildForkedFromAnOwnerOfTheLockObjectsLocksForItself) {
   ASSERT_TRUE(file->FOpen());
   ASSERT_TRUE(file->FClose());
 
+  const std::string fileReleased = unit.disk("/file-released");
+  const std::string lockReleased = unit.disk("/lock-released");
   lock.lock();
   ASSERT_TRUE(file->FOpen());
-  // The child's own locks must wait for the parent, not share its hold.
+  // The child inherits objects whose locks a thread of the same id holds in
+  // the parent; its own acquisitions must wait for the parent all the same.
   Child child([&] {
     Child::signalReady();
-    lock.lock();
-    lock.unlock();
     if (!file->FOpen()) return 2;
+    const bool fileWaited = fileExists(fileReleased);
     file->FClose();
-    return 0;
+    lock.lock();
+    const bool lockWaited = fileExists(lockReleased);
+    lock.unlock();
+    return (fileWaited ? 0 : 10) + (lockWaited ? 0 : 20);
   });
   ASSERT_TRUE(child.waitReady());
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), 0) << "the child went through locks the parent holds";
-  lock.unlock();
+  sysdata_test::writeFile(fileReleased, "x");
   EXPECT_TRUE(file->FClose());
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  sysdata_test::writeFile(lockReleased, "x");
+  lock.unlock();
+  // 10: the store file was not waited for; 20: the shared lock was not.
   EXPECT_EQ(child.wait(), 0);
 }
 

@@ -2,7 +2,10 @@
 // calling rules, import/export copies and the factory.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -24,7 +27,7 @@ using sysdata_test::readFile;
 using sysdata_test::writeFile;
 
 class StoreTest : public SimUnitTest {
- protected:
+ public:  // table rows use the helpers
   std::unique_ptr<SaveFileAccessMetaText> text(const char* name = "Mic.ini") {
     return std::unique_ptr<SaveFileAccessMetaText>(factory.CreateMetaText(name, "a+"));
   }
@@ -416,6 +419,73 @@ TEST_F(StoreTest, EveryOpenSeesTheLatestFlushOfAnyObject) {
     b->FClose();
   }
   EXPECT_EQ(readFile(unit.saveFile("Mic.ini")), "A=2\nB=2\n");
+}
+
+// Another writer changes the file between two opens of one object.
+struct ChangeRow {
+  const char* what;
+  std::function<void(StoreTest&, const std::string& path)> change;
+  const char* seen;  // value of "A" at the next open ("-": missing)
+};
+
+TEST_F(StoreTest, AnOpenAlwaysSeesChangesMadeSinceThePreviousOne) {
+  const std::vector<ChangeRow> rows = {
+      {"another object", [](StoreTest& t, const std::string&) {
+         t.write([](SaveFileAccessMetaText& f) { f.Set("A", 2); });
+       }, "2"},
+      {"another process", [](StoreTest& t, const std::string&) {
+         const pid_t pid = ::fork();
+         if (pid == 0) {
+           SaveFileAccessFactory factory;
+           std::unique_ptr<SaveFileAccessMetaText> f(factory.CreateMetaText("Mic.ini", "a+"));
+           const bool ok = f != nullptr && f->FOpen() && f->Set("A", 2) && f->Flush() && f->FClose();
+           ::_exit(ok ? 0 : 1);
+         }
+         int status = -1;
+         ::waitpid(pid, &status, 0);
+         EXPECT_EQ(status, 0);
+         (void)t;
+       }, "2"},
+      {"rewrite in place, same size", [](StoreTest&, const std::string& path) { writeFile(path, "A=2\n"); }, "2"},
+      {"rewrite in place, same size, twice", [](StoreTest&, const std::string& path) {
+         writeFile(path, "A=3\n");
+         writeFile(path, "A=2\n");
+       }, "2"},
+      {"replaced by rename", [](StoreTest&, const std::string& path) {
+         writeFile(path + ".new", "A=2\n");
+         ::rename((path + ".new").c_str(), path.c_str());
+       }, "2"},
+      {"removed", [](StoreTest&, const std::string& path) { ::unlink(path.c_str()); }, "-"},
+      {"unchanged", [](StoreTest&, const std::string&) {}, "1"},
+  };
+  const std::string path = unit.saveFile("Mic.ini");
+  for (const ChangeRow& row : rows) {
+    SCOPED_TRACE(row.what);
+    writeFile(path, "A=1\n");
+    // Old enough that a reader may keep what it read, if it can prove that
+    // the file did not change.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    auto reader = text();
+    for (int pass = 0; pass < 2; ++pass) {
+      ASSERT_TRUE(reader->FOpen());
+      int a = 0;
+      EXPECT_TRUE(reader->Get("A", &a));
+      EXPECT_EQ(a, 1);
+      ASSERT_TRUE(reader->FClose());
+    }
+    row.change(*this, path);
+    ASSERT_TRUE(reader->FOpen());
+    int a = 0;
+    const bool got = reader->Get("A", &a);
+    EXPECT_EQ(got ? std::to_string(a) : "-", row.seen);
+    // An unflushed set is not kept for the next open either.
+    reader->Set("A", 99);
+    ASSERT_TRUE(reader->FClose());
+    ASSERT_TRUE(reader->FOpen());
+    const bool again = reader->Get("A", &a);
+    EXPECT_EQ(again ? std::to_string(a) : "-", row.seen);
+    ASSERT_TRUE(reader->FClose());
+  }
 }
 
 TEST_F(StoreTest, TwoObjectsOfOneFileExcludeEachOtherAcrossThreads) {
