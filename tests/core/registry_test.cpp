@@ -52,16 +52,18 @@ int watch(void* p) {
 }
 }  // namespace deletion_watch
 
-void* operator new(std::size_t size) {
+// Not inlined: an optimising compiler that sees malloc and free inside would
+// take the pair for a mismatched new and free.
+__attribute__((noinline)) void* operator new(std::size_t size) {
   void* p = std::malloc(size == 0 ? 1 : size);
   if (p == nullptr) throw std::bad_alloc();
   return p;
 }
-void operator delete(void* p) noexcept {
+__attribute__((noinline)) void operator delete(void* p) noexcept {
   if (p != nullptr) deletion_watch::note(p);
   std::free(p);
 }
-void operator delete(void* p, std::size_t) noexcept {
+__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept {
   if (p != nullptr) deletion_watch::note(p);
   std::free(p);
 }
