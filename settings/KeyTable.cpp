@@ -232,6 +232,10 @@ void writeOneKey(TqSync& lock, SaveFileAccessMetaText* (*file)(), const char* ke
 Pair currentPair() {
   const SystemInformation info;
   Pair pair;
+  // Each read takes the record's lock; holding it around both makes the inner
+  // holds re-entrant (no second and third inter-process lock per default
+  // read) and reads the pair as one.
+  TqSyncGuard guard(info.sync());
   pair.model = info.getModel();
   pair.destination = info.getDestination();
   return pair;

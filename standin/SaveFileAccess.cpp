@@ -3,18 +3,33 @@
 // Each file object pairs a process-local lock (threads sharing the object
 // queue on it, nesting counted) with an open-file-description lock on a
 // hidden sibling lock file ".<name>.lock", taken at the outermost FOpen and
-// dropped at the matching FClose. The file is loaded under that lock, so an
-// update made by another object or process in between is always seen, and
-// written back by whole-file replacement (temporary file, fsync, rename,
-// fsync of the directory).
+// dropped at the matching FClose; the lock file stays open in between. The
+// file is loaded under that lock, so an update made by another object or
+// process in between is always seen, and written back by whole-file
+// replacement (temporary file, fsync, rename, fsync of the directory).
+//
+// A key=value file object keeps what it loaded (or flushed) after FClose,
+// together with the file it came from, held open. The next FOpen uses it
+// again only when it can prove that the file did not change since:
+// - the path still names the same file: the held descriptor keeps that inode
+//   alive, so its number cannot have been given to a replacement (and every
+//   writer of a settings file replaces it);
+// - its size and its modification and change times are the same, and the
+//   change time lies before the moment the content was read. A write in
+//   place after that moment sets a change time at or after it, so it cannot
+//   go unseen even within the clock's granularity; a file changed just
+//   before it was read is read again next time.
+// Anything else, a failed check included, loads the file again.
 #include "platform/SaveFileAccess.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <condition_variable>
 #include <cstring>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -25,6 +40,7 @@
 #include "standin/FileSystem.h"
 #include "standin/FileUtil.h"
 #include "standin/KeyValueText.h"
+#include "standin/ProcessId.h"
 #include "standin/StoreRecorder.h"
 
 SaveFileAccessBase::~SaveFileAccessBase() = default;
@@ -40,7 +56,9 @@ constexpr long long kMaxBinarySize = 64ll * 1024 * 1024;
 
 // The lock of one file object: exclusive against the other threads (local
 // part) and against every other descriptor of the lock file, in this process
-// or another (file part). Counted for its holder.
+// or another (file part). Counted for its holder. The lock file stays open
+// from the first acquisition to the object's end; a forked child that
+// inherited the descriptor (and so shares its lock) opens its own.
 class FileLock {
  public:
   explicit FileLock(std::string lockPath) : path_(std::move(lockPath)) {}
@@ -53,7 +71,7 @@ class FileLock {
   Result Acquire() {
     const std::thread::id me = std::this_thread::get_id();
     std::unique_lock<std::mutex> lock(mutex_);
-    if (depth_ > 0 && holderPid_ != ::getpid()) {
+    if (depth_ > 0 && fdPid_ != standin::detail::CurrentPid()) {
       // A child forked while a thread of its parent held the file (the
       // forking thread's id is the child's own): that hold, and the
       // descriptor that carries it, are the parent's.
@@ -72,35 +90,36 @@ class FileLock {
     lock.unlock();
     // Another process may hold the file for a while: wait outside the mutex.
     standin::FileSystem* fs = standin::GetFileSystem();
-    const int fd = fs->Open(path_, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-    const bool locked = fd >= 0 && standin::detail::LockFd(fd);
-    if (!locked && fd >= 0) fs->Close(fd);
-    lock.lock();
-    if (!locked) {
-      depth_ = 0;
-      owner_ = std::thread::id();
-      released_.notify_one();
-      return kFailed;
+    const pid_t pid = standin::detail::CurrentPid();
+    if (fd_ >= 0 && fdPid_ != pid) {
+      fs->Close(fd_);
+      fd_ = -1;
     }
-    fd_ = fd;
-    holderPid_ = ::getpid();
-    return kAcquired;
+    if (fd_ < 0) {
+      fd_ = fs->Open(path_, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+      fdPid_ = pid;
+    }
+    if (fd_ >= 0 && standin::detail::LockFd(fd_)) return kAcquired;
+    lock.lock();
+    depth_ = 0;
+    owner_ = std::thread::id();
+    released_.notify_one();
+    return kFailed;
   }
 
   // Drops one level held by the calling thread; before the last level goes,
-  // onLast runs while the lock is still held. false when the caller holds
+  // onLast() runs while the lock is still held. false when the caller holds
   // nothing.
-  bool Release(const std::function<void()>& onLast) {
+  template <class OnLast>
+  bool Release(OnLast onLast) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (depth_ == 0 || owner_ != std::this_thread::get_id()) return false;
     if (depth_ > 1) {
       --depth_;
       return true;
     }
-    if (onLast) onLast();
-    // Closing the only descriptor of the open file releases its lock.
-    if (fd_ >= 0) standin::GetFileSystem()->Close(fd_);
-    fd_ = -1;
+    onLast();
+    if (fd_ >= 0) standin::detail::UnlockFd(fd_);
     depth_ = 0;
     owner_ = std::thread::id();
     released_.notify_one();
@@ -118,8 +137,9 @@ class FileLock {
   std::condition_variable released_;
   std::thread::id owner_;
   unsigned long depth_ = 0;
+  // Touched only by the holder.
   int fd_ = -1;
-  pid_t holderPid_ = 0;  // the process whose thread holds it
+  pid_t fdPid_ = 0;
 };
 
 // The path and lock shared by both kinds of file object.
@@ -159,14 +179,7 @@ struct LoadedText {
         modified = false;
         return true;
       case ReadResult::kOk:
-        if (cut) {
-          // Keep whole lines only; the file is rewritten clean on flush.
-          const std::size_t lastLf = text.find_last_of('\n');
-          text.resize(lastLf == std::string::npos ? 0 : lastLf + 1);
-        }
-        clean = doc.Parse(text) && !cut;
-        exists = true;
-        modified = false;
+        Take(text, cut);
         return true;
       case ReadResult::kError:
         break;
@@ -174,6 +187,18 @@ struct LoadedText {
     // An unreadable file is not an empty one: writing it back from nothing
     // would lose every key.
     return false;
+  }
+
+  // Takes the content read from an existing file (cut: the file was longer).
+  void Take(std::string& text, bool cut) {
+    if (cut) {
+      // Keep whole lines only; the file is rewritten clean on flush.
+      const std::size_t lastLf = text.find_last_of('\n');
+      text.resize(lastLf == std::string::npos ? 0 : lastLf + 1);
+    }
+    clean = doc.Parse(text) && !cut;
+    exists = true;
+    modified = false;
   }
 
   bool Flush(const std::string& path) {
@@ -193,6 +218,97 @@ struct LoadedText {
   }
 };
 
+// Reads what is left of fd into *out, at most limit bytes (*cut says whether
+// there was more). false on a read error.
+bool ReadRest(int fd, std::string* out, std::size_t limit, bool* cut) {
+  out->clear();
+  *cut = false;
+  standin::FileSystem* fs = standin::GetFileSystem();
+  char chunk[16384];
+  for (;;) {
+    const long long n = fs->Read(fd, chunk, sizeof chunk);
+    if (n < 0) {
+      out->clear();
+      return false;
+    }
+    if (n == 0) return true;
+    const std::size_t room = limit - out->size();
+    if (static_cast<std::size_t>(n) > room) {
+      out->append(chunk, room);
+      *cut = true;
+      return true;
+    }
+    out->append(chunk, static_cast<std::size_t>(n));
+  }
+}
+
+bool Before(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+bool Same(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// The file a key=value object's content came from, kept to prove on the next
+// FOpen that the file did not change (see the top of this file).
+class Snapshot {
+ public:
+  Snapshot() = default;
+  ~Snapshot() { Forget(); }
+  Snapshot(const Snapshot&) = delete;
+  Snapshot& operator=(const Snapshot&) = delete;
+
+  // The file was missing.
+  void SetMissing() {
+    Forget();
+    valid_ = true;
+    missing_ = true;
+  }
+
+  // fd (taken over) is open on the file whose status is st; its content was
+  // read after readStart.
+  void Set(int fd, const struct stat& st, const struct timespec& readStart) {
+    Forget();
+    fd_ = fd;
+    dev_ = st.st_dev;
+    ino_ = st.st_ino;
+    size_ = st.st_size;
+    mtime_ = st.st_mtim;
+    ctime_ = st.st_ctim;
+    // Changed so recently that a write in place in the same clock tick would
+    // leave the same times: not to be trusted.
+    valid_ = Before(st.st_ctim, readStart);
+  }
+
+  void Forget() {
+    if (fd_ >= 0) standin::GetFileSystem()->Close(fd_);
+    fd_ = -1;
+    valid_ = false;
+    missing_ = false;
+  }
+
+  // True when path still names the file recorded, unchanged (or is still
+  // missing).
+  bool StillValid(const std::string& path) const {
+    if (!valid_) return false;
+    struct stat st;
+    if (standin::GetFileSystem()->Stat(path, &st) != 0) return missing_ && (errno == ENOENT || errno == ENOTDIR);
+    return !missing_ && st.st_dev == dev_ && st.st_ino == ino_ && st.st_size == size_ && Same(st.st_mtim, mtime_) &&
+           Same(st.st_ctim, ctime_);
+  }
+
+ private:
+  bool valid_ = false;
+  bool missing_ = false;
+  int fd_ = -1;
+  dev_t dev_ = 0;
+  ino_t ino_ = 0;
+  off_t size_ = 0;
+  struct timespec mtime_ = {};
+  struct timespec ctime_ = {};
+};
+
 class MetaTextFile final : public SaveFileAccessMetaText {
  public:
   MetaTextFile(const std::string& name, const std::string& dir) : id_(name, dir) {}
@@ -207,13 +323,19 @@ class MetaTextFile final : public SaveFileAccessMetaText {
       case FileLock::kAcquired:
         break;
     }
-    if (live_.Load(id_.path)) return true;
-    id_.lock.Release([this] { live_.Drop(); });
+    // Sets a holder never flushed (a parent that forked mid-cycle) are not
+    // the file's content.
+    if (live_.modified) DropLive();
+    if (snapshot_.StillValid(id_.path) || LoadLive()) return true;
+    id_.lock.Release([this] { DropLive(); });
     return false;
   }
 
   bool FClose() override {
-    return id_.lock.Release([this] { live_.Drop(); });
+    return id_.lock.Release([this] {
+      // Sets that were not flushed are not the file's content.
+      if (live_.modified) DropLive();
+    });
   }
 
   bool getFullPath(std::string& path) const override {
@@ -276,6 +398,10 @@ class MetaTextFile final : public SaveFileAccessMetaText {
 
   bool Flush() override {
     if (!id_.lock.HeldByMe()) return false;
+    if (!live_.modified && live_.clean && live_.exists) return true;
+    // The new file is not kept as a snapshot: it has only just changed, so
+    // the next FOpen reads it again (see the top of this file).
+    snapshot_.Forget();
     return live_.Flush(id_.path);
   }
 
@@ -326,6 +452,42 @@ class MetaTextFile final : public SaveFileAccessMetaText {
   }
 
  private:
+  // Loads the live file under the lock and records where it came from.
+  bool LoadLive() {
+    standin::FileSystem* fs = standin::GetFileSystem();
+    struct timespec readStart;
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &readStart);
+    const int fd = fs->Open(id_.path, O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0) {
+      if (errno != ENOENT && errno != ENOTDIR) {
+        // An unreadable file is not an empty one: writing it back from
+        // nothing would lose every key.
+        DropLive();
+        return false;
+      }
+      live_.Drop();
+      snapshot_.SetMissing();
+      return true;
+    }
+    struct stat st;
+    std::string text;
+    bool cut = false;
+    if (fs->Fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !ReadRest(fd, &text, standin::detail::kMaxWholeFile, &cut)) {
+      fs->Close(fd);
+      DropLive();
+      return false;
+    }
+    live_.Take(text, cut);
+    snapshot_.Set(fd, st, readStart);
+    return true;
+  }
+
+  void DropLive() {
+    live_.Drop();
+    snapshot_.Forget();
+  }
+
   bool SetStored(const char* key, const std::string& stored) {
     if (!standin::detail::IsValidKey(key) || !id_.lock.HeldByMe()) return false;
     if (live_.doc.Set(key, stored)) live_.modified = true;
@@ -347,8 +509,10 @@ class MetaTextFile final : public SaveFileAccessMetaText {
   }
 
   FileIdentity id_;
-  // Touched only by the thread that holds id_.lock.
+  // Touched only by the thread that holds id_.lock. Between FClose and the
+  // next FOpen they keep the last content that matched the file.
   LoadedText live_;
+  Snapshot snapshot_;
 
   std::mutex copyMutex_;
   bool copyOpen_ = false;
@@ -364,7 +528,9 @@ class BinaryFile final : public SaveFileAccess {
   // The owner writes the record itself at getFullPath; FOpen/FClose only
   // bracket the file's lock.
   bool FOpen() override { return id_.lock.Acquire() != FileLock::kFailed; }
-  bool FClose() override { return id_.lock.Release(nullptr); }
+  bool FClose() override {
+    return id_.lock.Release([] {});
+  }
 
   bool getFullPath(std::string& path) const override {
     path = id_.path;

@@ -18,6 +18,7 @@
 #include "platform/TqSimulation.h"
 #include "standin/FileSystem.h"
 #include "standin/FileUtil.h"
+#include "standin/ProcessId.h"
 
 TqSyncObjectBase::~TqSyncObjectBase() = default;
 
@@ -76,6 +77,12 @@ TqSyncGuard::~TqSyncGuard() { object_.unlock(); }
 // on, and one descriptor of the name's lock file, which carries an
 // open-file-description lock while some thread of the process holds the
 // entry. The kernel drops that lock when the process dies, however it dies.
+//
+// Views of a record are made and dropped around every single access, so the
+// entry of a name outlives its objects: it stays in the table, with its lock
+// file open, for as long as the simulation root stays the same. Making a view
+// then costs no path lookups and no open or close of the lock file. When the
+// root changes, the entries no object uses any more are dropped.
 
 namespace {
 
@@ -84,7 +91,6 @@ struct SharedEntry {
   std::condition_variable released;
   std::thread::id owner;
   unsigned long depth = 0;
-  std::string key;       // its key in the table (empty: anonymous)
   std::string lockPath;  // empty: process-local only
   int fd = -1;
   pid_t fdPid = 0;  // the process that opened fd (a forked child reopens)
@@ -97,7 +103,9 @@ struct SharedEntry {
 
 struct SharedTable {
   std::mutex mutex;
-  std::map<std::string, std::weak_ptr<SharedEntry>> entries;
+  bool rootKnown = false;
+  std::string root;  // the simulation root the entries' lock files belong to
+  std::map<std::string, std::shared_ptr<SharedEntry>> entries;  // by name
 };
 
 SharedTable& Table() {
@@ -162,30 +170,32 @@ TqSharedSyncObject::TqSharedSyncObject(const char* name) : impl_(new Impl()) {
     impl_->entry = std::make_shared<SharedEntry>();
     return;
   }
-  const std::string dir = LockDir();
-  const std::string path = dir.empty() ? std::string() : dir + "/" + EncodeName(name);
-  // Without a lock file the name still identifies the process-local lock.
-  const std::string key = path.empty() ? std::string("\x01") + name : path;
   SharedTable& table = Table();
+  const std::string root = TqSimRoot();
   std::lock_guard<std::mutex> lock(table.mutex);
-  std::weak_ptr<SharedEntry>& slot = table.entries[key];
-  impl_->entry = slot.lock();
-  if (!impl_->entry) {
-    impl_->entry = std::make_shared<SharedEntry>();
-    impl_->entry->key = key;
-    impl_->entry->lockPath = path;
-    slot = impl_->entry;
+  if (!table.rootKnown || table.root != root) {
+    // The lock files of another unit: forget them. An entry still in use
+    // lives on with its objects and goes with the last of them.
+    table.entries.clear();
+    table.root = root;
+    table.rootKnown = true;
   }
+  std::shared_ptr<SharedEntry>& slot = table.entries[name];
+  if (!slot) {
+    slot = std::make_shared<SharedEntry>();
+    const std::string dir = LockDir();
+    // Without a lock file the name still identifies the process-local lock.
+    if (!dir.empty()) slot->lockPath = dir + "/" + EncodeName(name);
+  }
+  impl_->entry = slot;
 }
 
 TqSharedSyncObject::~TqSharedSyncObject() {
   SharedTable& table = Table();
   {
     std::lock_guard<std::mutex> lock(table.mutex);
-    if (impl_->entry && !impl_->entry->key.empty() && impl_->entry.use_count() == 1) {
-      table.entries.erase(impl_->entry->key);
-    }
-    // The last reference may go here; the entry's descriptor closes with it.
+    // The table keeps the entry (and its lock file open) for the next object
+    // of the name; an entry of an earlier root goes with its last object.
     impl_->entry.reset();
   }
   delete impl_;
@@ -195,7 +205,7 @@ void TqSharedSyncObject::lock() const {
   SharedEntry& e = *impl_->entry;
   const std::thread::id me = std::this_thread::get_id();
   std::unique_lock<std::mutex> lock(e.mutex);
-  const pid_t pid = ::getpid();
+  const pid_t pid = standin::detail::CurrentPid();
   if (e.fd >= 0 && e.fdPid != pid) {
     // A child of fork: the inherited descriptor shares the parent's open file
     // (and so its lock), and the inherited holder is a thread of the parent.
@@ -214,7 +224,12 @@ void TqSharedSyncObject::lock() const {
   e.depth = 1;
   if (e.lockPath.empty()) return;
   if (e.fd < 0) {
-    e.fd = standin::GetFileSystem()->Open(e.lockPath, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    standin::FileSystem* fs = standin::GetFileSystem();
+    e.fd = fs->Open(e.lockPath, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    // The directory of lock files may have gone since the entry was made.
+    if (e.fd < 0 && errno == ENOENT && !LockDir().empty()) {
+      e.fd = fs->Open(e.lockPath, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    }
     e.fdPid = pid;
   }
   if (e.fd < 0) return;  // process-local exclusion only

@@ -1,0 +1,142 @@
+// What the stand-in keeps between accesses, and that it keeps no more: the
+// content of an unchanged settings file, and one lock file per shared-memory
+// name.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/SaveFileAccess.h"
+#include "platform/TqSync.h"
+#include "standin/testing/FaultInjection.h"
+#include "tests/support/SimUnit.h"
+
+namespace {
+
+using standin::testing::CallKind;
+using standin::testing::ScopedFaultInjection;
+using sysdata_test::SimUnit;
+using sysdata_test::SimUnitTest;
+using sysdata_test::writeFile;
+
+std::size_t openDescriptors() {
+  std::size_t n = 0;
+  if (DIR* dir = ::opendir("/proc/self/fd")) {
+    while (::readdir(dir) != nullptr) ++n;
+    ::closedir(dir);
+  }
+  return n;
+}
+
+// Old enough that a reader may keep what it read of a file.
+void letTheFileAge() { std::this_thread::sleep_for(std::chrono::milliseconds(30)); }
+
+class ReuseTest : public SimUnitTest {
+ public:  // the table's steps use these
+  SaveFileAccessFactory factory;
+  std::unique_ptr<SaveFileAccessMetaText> reader{factory.CreateMetaText("Mic.ini", "a+")};
+
+  int read(const char* key) {
+    int v = -1;
+    EXPECT_TRUE(reader->FOpen());
+    reader->Get(key, &v);
+    EXPECT_TRUE(reader->FClose());
+    return v;
+  }
+};
+
+struct ReReadRow {
+  const char* what;
+  // Runs after a first open of "A=1\n"; returns the value "A" must have next.
+  std::function<int(ReuseTest&)> between;
+  bool readsAgain;
+};
+
+TEST_F(ReuseTest, AnOpenReadsTheFileOnlyWhenItMayHaveChanged) {
+  const std::vector<ReReadRow> rows = {
+      {"nothing happened", [](ReuseTest&) { return 1; }, false},
+      {"this object flushed a change",
+       [](ReuseTest& t) {
+         EXPECT_TRUE(t.reader->FOpen());
+         t.reader->Set("A", 5);
+         EXPECT_TRUE(t.reader->Flush());
+         EXPECT_TRUE(t.reader->FClose());
+         return 5;
+       },
+       true},
+      {"this object set a value and closed without flushing",
+       [](ReuseTest& t) {
+         EXPECT_TRUE(t.reader->FOpen());
+         t.reader->Set("A", 5);
+         EXPECT_TRUE(t.reader->FClose());
+         return 1;
+       },
+       true},
+      {"another object flushed a change",
+       [](ReuseTest& t) {
+         std::unique_ptr<SaveFileAccessMetaText> other(t.factory.CreateMetaText("Mic.ini", "a+"));
+         EXPECT_TRUE(other->FOpen());
+         other->Set("A", 6);
+         EXPECT_TRUE(other->Flush());
+         EXPECT_TRUE(other->FClose());
+         return 6;
+       },
+       true},
+  };
+  const std::string path = unit.saveFile("Mic.ini");
+  for (const ReReadRow& row : rows) {
+    SCOPED_TRACE(row.what);
+    writeFile(path, "A=1\n");
+    letTheFileAge();
+    EXPECT_EQ(read("A"), 1);
+    const int expected = row.between(*this);
+    ScopedFaultInjection faults;
+    faults->ResetCounts();
+    EXPECT_EQ(read("A"), expected);
+    EXPECT_EQ(faults->CallCount(CallKind::kRead) > 0, row.readsAgain);
+  }
+}
+
+TEST_F(ReuseTest, AFileJustWrittenInPlaceIsReadAgainUntilItHasAged) {
+  const std::string path = unit.saveFile("Mic.ini");
+  // Written and read within one tick of the file system's clock: a later
+  // rewrite of the same size in that tick would leave the same times, so
+  // nothing read now may be kept.
+  writeFile(path, "A=1\n");
+  EXPECT_EQ(read("A"), 1);
+  writeFile(path, "A=2\n");
+  EXPECT_EQ(read("A"), 2);
+  letTheFileAge();
+  EXPECT_EQ(read("A"), 2);
+  ScopedFaultInjection faults;
+  faults->ResetCounts();
+  EXPECT_EQ(read("A"), 2);
+  EXPECT_EQ(faults->CallCount(CallKind::kRead), 0u) << "an aged, unchanged file was read again";
+}
+
+TEST(SharedLockReuse, OneLockFilePerNameStaysOpenAndAnEarlierUnitsAreLetGo) {
+  const char* const names[] = {"SystemInfo", "SysDataInfo", "FuncInfo", "FuncInfoProduct", "SysDataDefault"};
+  const std::size_t before = openDescriptors();
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE("unit " + std::to_string(round));
+    SimUnit unit;
+    for (int i = 0; i < 50; ++i) {
+      for (const char* name : names) {
+        TqSharedSyncObject lock(name);
+        lock.lock();
+        lock.unlock();
+      }
+    }
+    // The unit's own records stay mapped by nothing; at most one descriptor
+    // per name is held, whatever number of views came and went, and none of
+    // an earlier unit.
+    EXPECT_LE(openDescriptors(), before + sizeof(names) / sizeof(names[0]));
+  }
+}
+
+}  // namespace
