@@ -91,7 +91,8 @@ struct SharedEntry {
   std::condition_variable released;
   std::thread::id owner;
   unsigned long depth = 0;
-  std::string lockPath;  // empty: process-local only
+  std::string name;      // empty: an object without name
+  std::string lockPath;  // empty: process-local only (so far)
   int fd = -1;
   pid_t fdPid = 0;  // the process that opened fd (a forked child reopens)
   bool fileLocked = false;
@@ -183,6 +184,7 @@ TqSharedSyncObject::TqSharedSyncObject(const char* name) : impl_(new Impl()) {
   std::shared_ptr<SharedEntry>& slot = table.entries[name];
   if (!slot) {
     slot = std::make_shared<SharedEntry>();
+    slot->name = name;
     const std::string dir = LockDir();
     // Without a lock file the name still identifies the process-local lock.
     if (!dir.empty()) slot->lockPath = dir + "/" + EncodeName(name);
@@ -222,6 +224,13 @@ void TqSharedSyncObject::lock() const {
   e.released.wait(lock, [&e] { return e.depth == 0; });
   e.owner = me;
   e.depth = 1;
+  if (e.lockPath.empty() && !e.name.empty()) {
+    // The directory of lock files was unusable when the entry was made; a
+    // lock without its file excludes nobody outside this process, so try
+    // again rather than stay local for the life of the entry.
+    const std::string dir = LockDir();
+    if (!dir.empty()) e.lockPath = dir + "/" + EncodeName(e.name);
+  }
   if (e.lockPath.empty()) return;
   if (e.fd < 0) {
     standin::FileSystem* fs = standin::GetFileSystem();

@@ -1,6 +1,7 @@
 // Locks between the threads of one process: TqSync, TqSyncGuard and
 // TqSharedSyncObject.
 #include <gtest/gtest.h>
+#include <stdio.h>
 
 #include <atomic>
 #include <chrono>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "platform/TqSync.h"
+#include "standin/testing/FaultInjection.h"
 #include "tests/support/SimUnit.h"
 
 namespace {
@@ -152,6 +154,32 @@ TEST_F(SharedSyncTest, NamelessObjectsStillExcludeThreads) {
     lock.unlock();
     other.get();
   }
+}
+
+TEST_F(SharedSyncTest, ALockDirectoryThatWasUnusableIsTriedAgain) {
+  const std::string dir = unit.root() + "/.tqlocks";
+  ASSERT_EQ(::rename(dir.c_str(), (dir + "-before").c_str()), 0);
+  TqSharedSyncObject* lock = nullptr;
+  {
+    standin::testing::ScopedFaultInjection faults;
+    faults->FailNth(standin::testing::CallKind::kMkdir, 1);
+    lock = new TqSharedSyncObject("Fresh");
+    // No lock file: the lock still excludes this process's threads.
+    lock->lock();
+    auto other = std::async(std::launch::async, [] {
+      TqSharedSyncObject same("Fresh");
+      same.lock();
+      same.unlock();
+    });
+    EXPECT_EQ(other.wait_for(50ms), std::future_status::timeout);
+    lock->unlock();
+    other.get();
+  }
+  // The directory can be made now: the next acquisition takes the file lock.
+  lock->lock();
+  EXPECT_EQ(::access((dir + "/Fresh.lock").c_str(), F_OK), 0);
+  lock->unlock();
+  delete lock;
 }
 
 }  // namespace
