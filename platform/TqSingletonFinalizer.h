@@ -1,8 +1,10 @@
 // Process teardown of the host framework: destroy functions of singletons.
 //
 // addDestroyFunc(f) records f; the host calls every recorded function, the
-// last recorded first, when it finalises (runDestroyFuncs, or at process exit
-// in the stand-in). A function recorded twice is called twice. Thread-safe.
+// last recorded first, when it finalises (runDestroyFuncs). Nothing runs by
+// itself at process exit: a singleton still alive then is simply abandoned,
+// like the library's own static locks outliving it would require. A function
+// recorded twice is called twice. Thread-safe.
 #pragma once
 
 #include <cstddef>
