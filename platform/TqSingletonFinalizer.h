@@ -2,8 +2,8 @@
 //
 // addDestroyFunc(f) records f; the host calls every recorded function, the
 // last recorded first, when it finalises (runDestroyFuncs). Nothing runs by
-// itself at process exit: a singleton still alive then is simply abandoned,
-// like the library's own static locks outliving it would require. A function
+// itself at process exit, where a destructor could run after the static
+// objects it uses (the creation locks) have ended. A function
 // recorded twice is called twice. Thread-safe.
 #pragma once
 
