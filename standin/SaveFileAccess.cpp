@@ -19,7 +19,10 @@
 //   place after that moment sets a change time at or after it, so it cannot
 //   go unseen even within the clock's granularity; a file changed just
 //   before it was read is read again next time.
-// Anything else, a failed check included, loads the file again.
+// Anything else, a failed check included, loads the file again; when the
+// bytes read are exactly those the object last read or wrote (a file it has
+// just flushed, say), the parsed content is kept instead of parsing them
+// again.
 #include "platform/SaveFileAccess.h"
 
 #include <fcntl.h>
@@ -220,26 +223,36 @@ struct LoadedText {
 
 // Reads what is left of fd into *out, at most limit bytes (*cut says whether
 // there was more). false on a read error.
-bool ReadRest(int fd, std::string* out, std::size_t limit, bool* cut) {
+// expected: the size the file had when it was opened (a hint).
+bool ReadRest(int fd, std::string* out, std::size_t limit, bool* cut, std::size_t expected) {
   out->clear();
   *cut = false;
   standin::FileSystem* fs = standin::GetFileSystem();
-  char chunk[16384];
+  // Room for the whole file and one byte more, so that a file that kept its
+  // size is read by one call and its end seen by a second.
+  std::size_t capacity = (expected < limit ? expected : limit) + 1;
+  if (capacity < 4096) capacity = 4096;
+  out->resize(capacity);
+  std::size_t used = 0;
   for (;;) {
-    const long long n = fs->Read(fd, chunk, sizeof chunk);
+    if (used == out->size()) {
+      if (used > limit) break;
+      out->resize(used * 2 > limit + 1 ? limit + 1 : used * 2);
+    }
+    const long long n = fs->Read(fd, &(*out)[used], out->size() - used);
     if (n < 0) {
       out->clear();
       return false;
     }
-    if (n == 0) return true;
-    const std::size_t room = limit - out->size();
-    if (static_cast<std::size_t>(n) > room) {
-      out->append(chunk, room);
-      *cut = true;
-      return true;
-    }
-    out->append(chunk, static_cast<std::size_t>(n));
+    if (n == 0) break;
+    used += static_cast<std::size_t>(n);
   }
+  if (used > limit) {
+    used = limit;
+    *cut = true;
+  }
+  out->resize(used);
+  return true;
 }
 
 bool Before(const struct timespec& a, const struct timespec& b) {
@@ -400,9 +413,18 @@ class MetaTextFile final : public SaveFileAccessMetaText {
     if (!id_.lock.HeldByMe()) return false;
     if (!live_.modified && live_.clean && live_.exists) return true;
     // The new file is not kept as a snapshot: it has only just changed, so
-    // the next FOpen reads it again (see the top of this file).
+    // the next FOpen reads it again (see the top of this file), but need not
+    // parse it when it still holds these bytes.
     snapshot_.Forget();
-    return live_.Flush(id_.path);
+    liveTextIsFile_ = false;
+    std::string text = live_.doc.Serialise();
+    if (!standin::detail::WriteFileAtomically(id_.path, text)) return false;
+    live_.exists = true;
+    live_.clean = true;
+    live_.modified = false;
+    liveText_ = std::move(text);
+    liveTextIsFile_ = true;
+    return true;
   }
 
   bool FOpenForImportExport(const char* path) override {
@@ -466,6 +488,8 @@ class MetaTextFile final : public SaveFileAccessMetaText {
         return false;
       }
       live_.Drop();
+      liveText_.clear();
+      liveTextIsFile_ = false;
       snapshot_.SetMissing();
       return true;
     }
@@ -473,12 +497,17 @@ class MetaTextFile final : public SaveFileAccessMetaText {
     std::string text;
     bool cut = false;
     if (fs->Fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        !ReadRest(fd, &text, standin::detail::kMaxWholeFile, &cut)) {
+        !ReadRest(fd, &text, standin::detail::kMaxWholeFile, &cut, static_cast<std::size_t>(st.st_size))) {
       fs->Close(fd);
       DropLive();
       return false;
     }
-    live_.Take(text, cut);
+    if (!(liveTextIsFile_ && !cut && text == liveText_)) {
+      live_.Take(text, cut);
+      liveTextIsFile_ = !cut;
+      liveText_ = std::move(text);
+    }
+    live_.exists = true;
     snapshot_.Set(fd, st, readStart);
     return true;
   }
@@ -486,6 +515,8 @@ class MetaTextFile final : public SaveFileAccessMetaText {
   void DropLive() {
     live_.Drop();
     snapshot_.Forget();
+    liveText_.clear();
+    liveTextIsFile_ = false;
   }
 
   bool SetStored(const char* key, const std::string& stored) {
@@ -513,6 +544,10 @@ class MetaTextFile final : public SaveFileAccessMetaText {
   // next FOpen they keep the last content that matched the file.
   LoadedText live_;
   Snapshot snapshot_;
+  // The bytes live_ was parsed from or serialised to, when liveTextIsFile_:
+  // a reload that reads the same bytes keeps live_ as it is.
+  std::string liveText_;
+  bool liveTextIsFile_ = false;
 
   std::mutex copyMutex_;
   bool copyOpen_ = false;

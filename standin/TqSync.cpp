@@ -1,7 +1,9 @@
 #include "platform/TqSync.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,12 +25,23 @@
 TqSyncObjectBase::~TqSyncObjectBase() = default;
 
 // ---- TqSync: a process-local recursive mutex with a timeout ----
+//
+// A recursive pthread mutex: the holder's relocking is counted by it, a
+// waiter sleeps on the mutex itself (one futex, no condition variable to
+// wake and re-check), and unlocking by a thread that does not hold it fails
+// harmlessly. Threads queueing on one settings file hand it over without a
+// convoy of wake-ups.
 
 struct TqSync::Impl {
-  std::mutex mutex;
-  std::condition_variable released;
-  std::thread::id owner;
-  unsigned long depth = 0;
+  pthread_mutex_t mutex;
+  Impl() {
+    pthread_mutexattr_t attr;
+    pthread_mutexattr_init(&attr);
+    pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
+    pthread_mutex_init(&mutex, &attr);
+    pthread_mutexattr_destroy(&attr);
+  }
+  ~Impl() { pthread_mutex_destroy(&mutex); }
 };
 
 TqSync::TqSync() : impl_(new Impl()) {}
@@ -36,30 +49,21 @@ TqSync::TqSync() : impl_(new Impl()) {}
 TqSync::~TqSync() { delete impl_; }
 
 bool TqSync::Lock(unsigned int timeout) {
-  const std::thread::id me = std::this_thread::get_id();
-  std::unique_lock<std::mutex> lock(impl_->mutex);
-  if (impl_->depth > 0 && impl_->owner == me) {
-    ++impl_->depth;
-    return true;
+  if (timeout == static_cast<unsigned int>(-1)) return pthread_mutex_lock(&impl_->mutex) == 0;
+  struct timespec deadline;
+  clock_gettime(CLOCK_MONOTONIC, &deadline);
+  deadline.tv_sec += static_cast<time_t>(timeout / 1000);
+  deadline.tv_nsec += static_cast<long>(timeout % 1000) * 1000000L;
+  if (deadline.tv_nsec >= 1000000000L) {
+    deadline.tv_sec += 1;
+    deadline.tv_nsec -= 1000000000L;
   }
-  auto free = [this] { return impl_->depth == 0; };
-  if (timeout == static_cast<unsigned int>(-1)) {
-    impl_->released.wait(lock, free);
-  } else if (!impl_->released.wait_for(lock, std::chrono::milliseconds(timeout), free)) {
-    return false;
-  }
-  impl_->owner = me;
-  impl_->depth = 1;
-  return true;
+  return pthread_mutex_clocklock(&impl_->mutex, CLOCK_MONOTONIC, &deadline) == 0;
 }
 
 void TqSync::Unlock() {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  if (impl_->depth == 0 || impl_->owner != std::this_thread::get_id()) return;
-  if (--impl_->depth == 0) {
-    impl_->owner = std::thread::id();
-    impl_->released.notify_one();
-  }
+  // EPERM for a thread that does not hold it: nothing happens.
+  pthread_mutex_unlock(&impl_->mutex);
 }
 
 void TqSync::lock() const { const_cast<TqSync*>(this)->Lock(static_cast<unsigned int>(-1)); }
