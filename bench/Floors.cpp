@@ -41,7 +41,9 @@ int parseInt(std::string_view text) {
   return negative ? -value : value;
 }
 
-void lockFd(int fd, short type) {
+}  // namespace
+
+void lockFdFor(int fd, short type) {
   struct flock fl = {};
   fl.l_type = type;
   fl.l_whence = SEEK_SET;
@@ -49,7 +51,6 @@ void lockFd(int fd, short type) {
   }
 }
 
-}  // namespace
 
 void ParsedText::parse(std::string text) {
   text_ = std::move(text);
@@ -167,6 +168,13 @@ bool FloorDir::writePlain(const std::string& name, const void* data, std::size_t
   return std::fclose(f) == 0 && ok;
 }
 
+void contractGet(int lockFd, const std::string& path) {
+  struct stat st;
+  lockFdFor(lockFd, F_WRLCK);
+  ::stat(path.c_str(), &st);
+  lockFdFor(lockFd, F_UNLCK);
+}
+
 int floorGet(const FloorDir& dir, const std::string& name, const char* key) {
   ParsedText parsed;
   parsed.parse(dir.read(name));
@@ -202,13 +210,13 @@ std::uint32_t FloorSegment::cycle(std::size_t offset, int words) const {
   std::uint32_t sum = 0;
   if (map != MAP_FAILED) {
     const unsigned char* record = static_cast<const unsigned char*>(map) + 4;
-    lockFd(lockFd_, F_WRLCK);
+    lockFdFor(lockFd_, F_WRLCK);
     for (int w = 0; w < words; ++w) {
       std::uint32_t v;
       std::memcpy(&v, record + offset + 4 * static_cast<std::size_t>(w), 4);
       sum += v;
     }
-    lockFd(lockFd_, F_UNLCK);
+    lockFdFor(lockFd_, F_UNLCK);
     ::munmap(map, segmentSize_);
   }
   ::close(fd);
@@ -216,11 +224,11 @@ std::uint32_t FloorSegment::cycle(std::size_t offset, int words) const {
 }
 
 void FloorSegment::designCycle(int holds, const std::function<void(unsigned char* record)>& access) const {
-  lockFd(lockFd_, F_WRLCK);
+  lockFdFor(lockFd_, F_WRLCK);
   int fd = ::shm_open(shmName_.c_str(), O_CREAT | O_EXCL | O_RDWR, 0664);
   if (fd < 0 && errno == EEXIST) fd = ::shm_open(shmName_.c_str(), O_CREAT | O_RDWR, 0664);
   if (fd < 0) {
-    lockFd(lockFd_, F_UNLCK);
+    lockFdFor(lockFd_, F_UNLCK);
     return;
   }
   void* map = ::mmap(nullptr, segmentSize_, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
@@ -228,17 +236,17 @@ void FloorSegment::designCycle(int holds, const std::function<void(unsigned char
     const std::uint32_t size = static_cast<std::uint32_t>(segmentSize_ - 4);
     std::memcpy(map, &size, 4);
   }
-  lockFd(lockFd_, F_UNLCK);
+  lockFdFor(lockFd_, F_UNLCK);
   if (map != MAP_FAILED) {
     unsigned char* record = static_cast<unsigned char*>(map) + 4;
     for (int h = 0; h < holds; ++h) {
-      lockFd(lockFd_, F_WRLCK);
+      lockFdFor(lockFd_, F_WRLCK);
       if (h == holds - 1) {
         access(record);
       } else {
         static_cast<void>(*static_cast<volatile unsigned char*>(record));
       }
-      lockFd(lockFd_, F_UNLCK);
+      lockFdFor(lockFd_, F_UNLCK);
     }
     ::munmap(map, segmentSize_);
   }
@@ -264,10 +272,10 @@ void FloorSegment::copyOutAndBack(unsigned char* buffer) const {
   if (map != MAP_FAILED) {
     unsigned char* record = static_cast<unsigned char*>(map) + 4;
     const std::size_t size = segmentSize_ - 4;
-    lockFd(lockFd_, F_WRLCK);
+    lockFdFor(lockFd_, F_WRLCK);
     std::memcpy(buffer, record, size);
     std::memcpy(record, buffer, size);
-    lockFd(lockFd_, F_UNLCK);
+    lockFdFor(lockFd_, F_UNLCK);
     ::munmap(map, segmentSize_);
   }
   ::close(fd);

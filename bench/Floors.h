@@ -71,6 +71,15 @@ class FloorDir {
 // Read of a whole file: open, fstat, read, close.
 std::string readWhole(const std::string& path);
 
+// An exclusive open-file-description lock (F_WRLCK) or its release
+// (F_UNLCK) on the whole of fd.
+void lockFdFor(int fd, short type);
+
+// What the store's contract alone costs an open-get-close of an unchanged
+// file: the exclusive inter-process lock, one stat proving the file is the
+// one read before, the unlock. lockFd: a descriptor of a lock file.
+void contractGet(int lockFd, const std::string& path);
+
 // Floor of a get: read + parse + look up + convert.
 int floorGet(const FloorDir& dir, const std::string& name, const char* key);
 // Floor of a write of one key: read + parse + serialise + durable replace.
@@ -96,6 +105,10 @@ class FloorSegment {
   // check of "SystemInfo", the reads), the last one running access.
   void designCycle(int holds, const std::function<void(unsigned char* record)>& access) const;
   std::uint32_t designCycle(std::size_t offset, int words, int holds) const;
+  // cycle() or, when design, designCycle().
+  std::uint32_t cycleAs(bool design, std::size_t offset, int words, int holds) const {
+    return design ? designCycle(offset, words, holds) : cycle(offset, words);
+  }
   // One mapping; under one hold of the lock the whole record is copied out
   // and written back (a read-modify-write of the whole record).
   void copyOutAndBack(unsigned char* buffer) const;

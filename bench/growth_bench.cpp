@@ -161,7 +161,7 @@ BENCHMARK(BM_GrowthGet)
     ->Arg(100)
     ->Arg(1000)
     ->Arg(10000)
-    ->Iterations(scaled(1000));
+    ->Iterations(scaled(3000));
 BENCHMARK(BM_GrowthSet)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond)
@@ -169,12 +169,12 @@ BENCHMARK(BM_GrowthSet)
     ->Arg(100)
     ->Arg(1000)
     ->Arg(10000)
-    ->Iterations(scaled(150));
+    ->Iterations(scaled(300));
 BENCHMARK(BM_Threads)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->ArgNames({"set", "threads", "one_file"})
     ->ArgsProduct({{0, 1}, {1, 2, 4}, {0, 1}})
-    ->Iterations(scaled(15));
+    ->Iterations(scaled(30));
 
 }  // namespace sysdata_bench

@@ -5,7 +5,9 @@
 // unchanged content, so each round either alternates the value it writes or
 // restores, untimed, a state in which the operation has work to do.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -81,13 +83,17 @@ void BM_AccessorGetPresent(benchmark::State& state) {
   s.mirror("Settings.ini");
   SqlitePeer peer(s.unit.root() + "/peer.db", settingsKeyNames(72));
   SettingsDataAccessor accessor;
+  const int lockFd = ::open(s.floor.path(".Settings.ini.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   int sink = 0;
   runInterleaved(state, {"accessor get, key present",
                          [&](int) { sink += accessor.getDataKeyIValue(settings_datakey::DATAKEY_BEEP_VOL); },
                          {{"floor: read + parse", [&](int) { sink += floorGet(s.floor, "Settings.ini", "BeepVol"); }, 1.10},
-                          {"peer: SQLite prepared point read", [&](int) { sink += peer.read("BeepVol"); }, 1.0}},
+                          {"peer: SQLite prepared point read", [&](int) { sink += peer.read("BeepVol"); }, 1.0},
+                          {"the store's contract alone: lock + stat + unlock",
+                           [&](int) { contractGet(lockFd, s.floor.path("Settings.ini")); }, 0}},
                          nullptr});
   benchmark::DoNotOptimize(sink);
+  ::close(lockFd);
 }
 
 void BM_AccessorGetMissing(benchmark::State& state) {
@@ -200,16 +206,17 @@ struct ResetAllFloor {
     }
   }
 
-  void run(const Scenario& s) const {
+  // design: map cycles with the steps the design asks of the views.
+  void run(const Scenario& s, bool design) const {
     std::vector<unsigned char> record;
     for (const File& f : files) {
-      s.sysDataInfo.cycle(record_layout::kSaveFileDir, 1);
+      s.sysDataInfo.cycleAs(design, record_layout::kSaveFileDir, 1, 1);
       if (f.binary) {
-        s.systemInfo.cycle(kModelOffset, 2);
+        s.systemInfo.cycleAs(design, kModelOffset, 2, 2);
         record.assign(f.size, 0);
         s.floor.replaceDurably(f.name, record.data(), record.size());
       } else {
-        for (std::size_t k = 0; k < f.entries.size(); ++k) s.systemInfo.cycle(kModelOffset, 2);
+        for (std::size_t k = 0; k < f.entries.size(); ++k) s.systemInfo.cycleAs(design, kModelOffset, 2, 2);
         s.floor.replaceDurably(f.name, serialise(f.entries));
       }
     }
@@ -233,7 +240,8 @@ void BM_InitSysDataFileAll(benchmark::State& state) {
                              s.util.initSysDataFile(defs[i].fileName);
                            }
                          },
-                         {{"floor: per file its map cycles + durable replace", [&](int) { floor.run(s); }, 1.10}},
+                         {{"floor: per file its map cycles + durable replace", [&](int) { floor.run(s, false); }, 1.10},
+                          {"floor with the design's steps per map cycle", [&](int) { floor.run(s, true); }, 1.10}},
                          [&](int) {
                            floor.dirty(s);
                            standin::testing::ClearHostCalls();
@@ -262,6 +270,30 @@ void BM_InitSysDataDefault(benchmark::State& state) {
 
 // ---- export ----
 
+// The floor of an export: the save-directory record read, 38 durable copies,
+// then per file rewritten with defaults a read + parse of the copy, a map
+// cycle per default and a durable replace.
+void exportFloor(const Scenario& s, const ResetAllFloor& files, const FloorDir& target, bool design) {
+  const sysdata::SettingsFileDef* defs = sysdata::productFiles();
+  std::vector<unsigned char> buffer(20480);
+  s.sysDataInfo.cycleAs(design, record_layout::kSaveFileDir, 1, 1);
+  for (const auto& f : files.files) target.copyDurably(s.unit.saveFile(f.name), f.name);
+  for (std::size_t i = 0; i < files.files.size(); ++i) {
+    const auto& f = files.files[i];
+    if (!defs[i].exportDefaults) continue;
+    if (f.binary) {
+      s.systemInfo.cycleAs(design, kModelOffset, 2, 2);
+      std::memset(buffer.data(), 0, f.size);
+      target.replaceDurably(f.name, buffer.data(), f.size);
+    } else {
+      ParsedText parsed;
+      parsed.parse(target.read(f.name));
+      for (std::size_t k = 0; k < f.entries.size(); ++k) s.systemInfo.cycleAs(design, kModelOffset, 2, 2);
+      target.replaceDurably(f.name, parsed.serialiseWith(f.entries[0].first, f.entries[0].second));
+    }
+  }
+}
+
 void BM_DataExport(benchmark::State& state) {
   Scenario s;
   const ResetAllFloor files(s);
@@ -274,30 +306,12 @@ void BM_DataExport(benchmark::State& state) {
   s.unit.makeDir("media/export");
   const std::string exportHost = "/media/export";
   FloorDir target(s.unit.root() + "/floor-export");
-  const sysdata::SettingsFileDef* defs = sysdata::productFiles();
-  std::vector<unsigned char> buffer(20480);
   runInterleaved(state,
                  {"dataExport",
                   [&](int) { s.util.dataExport(exportHost.c_str()); },
                   {{"floor: 38 durable copies, then per file read + parse + its map cycles + durable replace",
-                    [&](int) {
-                      s.sysDataInfo.cycle(record_layout::kSaveFileDir, 1);
-                      for (const auto& f : files.files) target.copyDurably(s.unit.saveFile(f.name), f.name);
-                      for (std::size_t i = 0; i < files.files.size(); ++i) {
-                        const auto& f = files.files[i];
-                        if (!defs[i].exportDefaults) continue;
-                        if (f.binary) {
-                          s.systemInfo.cycle(kModelOffset, 2);
-                          std::memset(buffer.data(), 0, f.size);
-                          target.replaceDurably(f.name, buffer.data(), f.size);
-                        } else {
-                          ParsedText parsed;
-                          parsed.parse(target.read(f.name));
-                          for (std::size_t k = 0; k < f.entries.size(); ++k) s.systemInfo.cycle(kModelOffset, 2);
-                          target.replaceDurably(f.name, parsed.serialiseWith(f.entries[0].first, f.entries[0].second));
-                        }
-                      }
-                    },
+                    [&](int) { exportFloor(s, files, target, false); }, 1.10},
+                   {"floor with the design's steps per map cycle", [&](int) { exportFloor(s, files, target, true); },
                     1.10}},
                   [&](int) { standin::testing::ClearHostCalls(); }});
 }
@@ -380,7 +394,7 @@ void BM_CustomizeImport(benchmark::State& state) {
 // The floor of one apply pass: per line the map cycle of the camera record,
 // and per written key a read + parse + serialise + durable replace of its
 // file, with the reads and map cycles the values need.
-void floorApply(const Scenario& s, const std::string& storedPath, int round) {
+void floorApply(const Scenario& s, const std::string& storedPath, int round, bool design) {
   static const std::map<std::string, std::string> kVgaKeys = {
       {"[glinevga_ulx]", "CamGuidePosiUpperLeftX"},  {"[glinevga_uly]", "CamGuidePosiUpperLeftY"},
       {"[glinevga_urx]", "CamGuidePosiUpperRightX"}, {"[glinevga_ury]", "CamGuidePosiUpperRightY"},
@@ -392,7 +406,7 @@ void floorApply(const Scenario& s, const std::string& storedPath, int round) {
   for (const std::string& line : customizationLines(readWhole(storedPath))) {
     if (startsWith(line, "~END")) break;
     if (startsWith(line, "[model]")) continue;
-    s.funcInfoProduct.cycle(record_layout::kCameraHd, 1);
+    s.funcInfoProduct.cycleAs(design, record_layout::kCameraHd, 1, 1);
     if (startsWith(line, "[illumi_1]")) {
       floorSet(s.floor, "Settings.ini", "KeyIllumiPreset", v);
     } else if (startsWith(line, "[illumiuser_")) {
@@ -401,7 +415,7 @@ void floorApply(const Scenario& s, const std::string& storedPath, int round) {
     } else if (startsWith(line, "[lang]")) {
       for (const char* key : {"SystemLang", "VoiceLang", "DisplayLang"}) floorSet(s.floor, "Settings.ini", key, v);
     } else if (startsWith(line, "[demo]")) {
-      s.funcInfo.cycle(record_layout::kDemoUserInit, 1);
+      s.funcInfo.cycleAs(design, record_layout::kDemoUserInit, 1, 1);
       floorSet(s.floor, "Settings.ini", "DemoOnOff", v);
     } else if (startsWith(line, "[rearcam]")) {
       floorSet(s.floor, "Camera.ini", "RCamIntSetting", v);
@@ -417,7 +431,7 @@ void floorApply(const Scenario& s, const std::string& storedPath, int round) {
     } else if (startsWith(line, "[noizereduction]")) {
       floorSet(s.floor, "Mic.ini", "NoiseReduction", v);
     } else if (startsWith(line, "[rcamera_message]")) {
-      if (std::strtoul(line.c_str() + 17, nullptr, 16) != 1) s.systemInfo.cycle(kModelOffset, 2);
+      if (std::strtoul(line.c_str() + 17, nullptr, 16) != 1) s.systemInfo.cycleAs(design, kModelOffset, 2, 2);
       floorSet(s.floor, "ProductCameraSetting.ini", "MessageSetting", v);
     } else if (startsWith(line, "[caution]")) {
       struct stat st;
@@ -448,7 +462,9 @@ void BM_CustomizeApply(benchmark::State& state) {
                            if (!product.afterInitialize(CustomizeSysData::INITIALIZE_ALL)) std::abort();
                          },
                          {{"floor: per line 1 map cycle, per written key read + parse + serialise + durable replace",
-                           [&](int r) { floorApply(s, floorStored, r); }, 1.10}},
+                           [&](int r) { floorApply(s, floorStored, r, false); }, 1.10},
+                          {"floor with the design's steps per map cycle",
+                           [&](int r) { floorApply(s, floorStored, r, true); }, 1.10}},
                          [&](int r) {
                            replaceFile(stored, customization(r));
                            writeFile(floorStored, customization(r));
@@ -458,16 +474,16 @@ void BM_CustomizeApply(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Setter)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(300));
-BENCHMARK(BM_AccessorGetPresent)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(5000));
-BENCHMARK(BM_AccessorGetMissing)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(300));
-BENCHMARK(BM_AccessorSet)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(300));
-BENCHMARK(BM_ResetSxmFavorite)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(200));
-BENCHMARK(BM_ResetSxmTeamDb)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(300));
-BENCHMARK(BM_InitSysDataFileAll)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(scaled(20));
-BENCHMARK(BM_InitSysDataDefault)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(3000));
-BENCHMARK(BM_DataExport)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(scaled(10));
-BENCHMARK(BM_CustomizeImport)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(100));
-BENCHMARK(BM_CustomizeApply)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(scaled(15));
+BENCHMARK(BM_Setter)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(600));
+BENCHMARK(BM_AccessorGetPresent)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(10000));
+BENCHMARK(BM_AccessorGetMissing)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(600));
+BENCHMARK(BM_AccessorSet)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(600));
+BENCHMARK(BM_ResetSxmFavorite)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(300));
+BENCHMARK(BM_ResetSxmTeamDb)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(600));
+BENCHMARK(BM_InitSysDataFileAll)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(scaled(30));
+BENCHMARK(BM_InitSysDataDefault)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(5000));
+BENCHMARK(BM_DataExport)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(scaled(20));
+BENCHMARK(BM_CustomizeImport)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(scaled(300));
+BENCHMARK(BM_CustomizeApply)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(scaled(30));
 
 }  // namespace sysdata_bench
