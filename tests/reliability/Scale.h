@@ -15,7 +15,7 @@ inline int scalePercent() {
     if (v >= 1 && v <= 1000) return v;
   }
 #if defined(__arm__)
-  return 15;  // the 32-bit target, normally run under qemu-user
+  return 50;  // the 32-bit target, normally run under qemu-user
 #elif defined(__SANITIZE_THREAD__)
   return 25;
 #elif defined(__SANITIZE_ADDRESS__)
