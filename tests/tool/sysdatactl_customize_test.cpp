@@ -169,6 +169,15 @@ TEST_F(CustomizeToolTest, LinterCases) {
   }
 }
 
+TEST_F(CustomizeToolTest, ImportIntoAUnitWithoutSyslogSaysSo) {
+  bootUnit();
+  ASSERT_EQ(::rmdir((root_ + "/Syslog").c_str()), 0);
+  const RunResult imported = tool({"customize", "import", copySample()});
+  EXPECT_EQ(imported.exitCode, 1) << imported;
+  EXPECT_TRUE(contains(imported.err, "(the unit has no /Syslog/ directory)")) << imported;
+  EXPECT_FALSE(exists(root_ + "/Syslog"));
+}
+
 TEST_F(CustomizeToolTest, CheckUsesTheUnitsLanguageSet) {
   bootUnit({"VH-C306", "--lang-set-code", "4"});
   const std::string file = writeDealerFile("lang.txt", "DOP_Customize\n[lang]17\n[lang]1A\n");

@@ -183,8 +183,14 @@ int cmdCustomizeImport(Context& ctx) {
   const bool imported = customize.import(path);
   const std::vector<std::string> messages = capture.messages();
   if (!imported) {
-    const std::string reason = messages.empty() ? "rejected" : trimNewline(messages[0]);
-    return fail(ctx.io, fileArg + " not imported: " + reason + " ('sysdatactl customize check' lists every problem)");
+    std::string reason = messages.empty() ? "rejected" : trimNewline(messages[0]);
+    if (!isDirectory(session->disk("/Syslog"))) {
+      reason += " (the unit has no /Syslog/ directory)";
+    } else if (messages.empty() || reason.compare(0, 6, "<-----") == 0) {
+      // A validation message: the import stops at the first problem.
+      reason += " ('sysdatactl customize check' lists every problem)";
+    }
+    return fail(ctx.io, fileArg + " not imported: " + reason);
   }
   const bool hasImage = isRegularFile(session->storedCautionImage());
   if (ctx.json) {

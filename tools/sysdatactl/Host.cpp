@@ -200,6 +200,12 @@ void HostSession::powerOn() {
       return;
     }
   }
+  // Every command is short; a SIGINT, SIGTERM, SIGHUP or SIGQUIT that comes
+  // in while the unit is on takes effect once it is off again.
+  sigset_t deferred;
+  sigemptyset(&deferred);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&deferred, sig);
+  signalsDeferred_ = ::sigprocmask(SIG_BLOCK, &deferred, &savedSignals_) == 0;
   TqSimSetRoot(unit_.root.c_str());
   // Segments left by an invocation that was killed belong to an earlier
   // power cycle: a power-on starts from empty records.
@@ -245,6 +251,7 @@ HostSession::~HostSession() {
     if (ephemeral_) removeTree(unit_.root);
   }
   if (lockFd_ >= 0) ::close(lockFd_);
+  if (signalsDeferred_) ::sigprocmask(SIG_SETMASK, &savedSignals_, nullptr);
 }
 
 std::string HostSession::calibrationFile() const {

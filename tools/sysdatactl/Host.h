@@ -13,6 +13,8 @@
 // unit's segments, so nothing is left in /dev/shm.
 #pragma once
 
+#include <signal.h>
+
 #include <memory>
 #include <string>
 
@@ -66,6 +68,10 @@ class HostSession {
   Unit unit_;
   bool ephemeral_ = false;
   int lockFd_ = -1;
+  // Interrupts wait for the power-off, so that a Ctrl-C cannot leave the
+  // unit's segments behind; the signals mask in force before the power-on.
+  bool signalsDeferred_ = false;
+  sigset_t savedSignals_;
   std::string error_;
   SysDataUtilProduct util_;
 };
