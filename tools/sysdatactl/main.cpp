@@ -1,6 +1,7 @@
 // sysdatactl: plays the host of a simulated head unit, so that an engineer
 // can see and change the product's settings on a desk, and prepare and check
 // dealer customization files.
+#include <cctype>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -174,8 +175,10 @@ void printOverview(std::ostream& out) {
 }
 
 void printCommandHelp(std::ostream& out, const Command& command) {
+  std::string summary = command.summary;
+  if (!summary.empty()) summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
   out << "usage: sysdatactl [--root DIR] [--json] " << command.synopsis << "\n\n"
-      << command.summary << ".\n\n"
+      << summary << ".\n\n"
       << command.help;
 }
 
