@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -26,21 +27,16 @@ TqSyncObjectBase::~TqSyncObjectBase() = default;
 
 // ---- TqSync: a process-local recursive mutex with a timeout ----
 //
-// A recursive pthread mutex: the holder's relocking is counted by it, a
-// waiter sleeps on the mutex itself (one futex, no condition variable to
-// wake and re-check), and unlocking by a thread that does not hold it fails
-// harmlessly. Threads queueing on one settings file hand it over without a
-// convoy of wake-ups.
+// A plain pthread mutex plus the holder's id and depth: a waiter sleeps on
+// the mutex itself (one futex, no condition variable to wake and re-check),
+// so threads queueing on one settings file hand it over without a convoy of
+// wake-ups. Only the holder changes the depth; another thread reads the
+// holder's id only to learn that it is not itself.
 
 struct TqSync::Impl {
-  pthread_mutex_t mutex;
-  Impl() {
-    pthread_mutexattr_t attr;
-    pthread_mutexattr_init(&attr);
-    pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
-    pthread_mutex_init(&mutex, &attr);
-    pthread_mutexattr_destroy(&attr);
-  }
+  pthread_mutex_t mutex = PTHREAD_MUTEX_INITIALIZER;
+  std::atomic<std::thread::id> owner{std::thread::id()};
+  unsigned long depth = 0;
   ~Impl() { pthread_mutex_destroy(&mutex); }
 };
 
@@ -49,20 +45,38 @@ TqSync::TqSync() : impl_(new Impl()) {}
 TqSync::~TqSync() { delete impl_; }
 
 bool TqSync::Lock(unsigned int timeout) {
-  if (timeout == static_cast<unsigned int>(-1)) return pthread_mutex_lock(&impl_->mutex) == 0;
-  struct timespec deadline;
-  clock_gettime(CLOCK_MONOTONIC, &deadline);
-  deadline.tv_sec += static_cast<time_t>(timeout / 1000);
-  deadline.tv_nsec += static_cast<long>(timeout % 1000) * 1000000L;
-  if (deadline.tv_nsec >= 1000000000L) {
-    deadline.tv_sec += 1;
-    deadline.tv_nsec -= 1000000000L;
+  const std::thread::id me = std::this_thread::get_id();
+  if (impl_->owner.load(std::memory_order_relaxed) == me) {
+    ++impl_->depth;
+    return true;
   }
-  return pthread_mutex_clocklock(&impl_->mutex, CLOCK_MONOTONIC, &deadline) == 0;
+  int rc;
+  if (timeout == static_cast<unsigned int>(-1)) {
+    rc = pthread_mutex_lock(&impl_->mutex);
+  } else if (timeout == 0) {
+    rc = pthread_mutex_trylock(&impl_->mutex);
+  } else {
+    // The calls every thread checker knows; the deadline is on the wall clock.
+    struct timespec deadline;
+    clock_gettime(CLOCK_REALTIME, &deadline);
+    deadline.tv_sec += static_cast<time_t>(timeout / 1000);
+    deadline.tv_nsec += static_cast<long>(timeout % 1000) * 1000000L;
+    if (deadline.tv_nsec >= 1000000000L) {
+      deadline.tv_sec += 1;
+      deadline.tv_nsec -= 1000000000L;
+    }
+    rc = pthread_mutex_timedlock(&impl_->mutex, &deadline);
+  }
+  if (rc != 0) return false;
+  impl_->owner.store(me, std::memory_order_relaxed);
+  impl_->depth = 1;
+  return true;
 }
 
 void TqSync::Unlock() {
-  // EPERM for a thread that does not hold it: nothing happens.
+  if (impl_->owner.load(std::memory_order_relaxed) != std::this_thread::get_id()) return;
+  if (--impl_->depth > 0) return;
+  impl_->owner.store(std::thread::id(), std::memory_order_relaxed);
   pthread_mutex_unlock(&impl_->mutex);
 }
 

@@ -1,6 +1,6 @@
 // What the stand-in keeps between accesses, and that it keeps no more: the
 // content of an unchanged settings file, and one lock file per shared-memory
-// name.
+// name; and how much of a file it loads.
 #include <dirent.h>
 #include <gtest/gtest.h>
 
@@ -140,3 +140,42 @@ TEST(SharedLockReuse, OneLockFilePerNameStaysOpenAndAnEarlierUnitsAreLetGo) {
 }
 
 }  // namespace
+
+// ---- reading a file longer than the store loads ----
+
+struct LongFileRow {
+  const char* what;
+  std::size_t valueBytes;  // length of the value of "B"
+  const char* present;     // keys that must be served, in order
+};
+
+TEST_F(ReuseTest, AFileLongerThanTheStoreLoadsServesItsWholeLinesUpToTheLimit) {
+  constexpr std::size_t kLimit = 16u * 1024u * 1024u;
+  const std::string head = "A=1\nB=";
+  const std::string tail = "C=3\n";
+  // head + value + "\n" + tail
+  const std::vector<LongFileRow> rows = {
+      {"everything within the limit", kLimit - head.size() - 1 - tail.size(), "ABC"},
+      {"the limit falls in the last line", kLimit - head.size() - 1 - 2, "AB"},
+      {"the limit falls in a long value", kLimit, "A"},
+  };
+  const std::string path = unit.saveFile("Mic.ini");
+  for (const LongFileRow& row : rows) {
+    SCOPED_TRACE(row.what);
+    writeFile(path, head + std::string(row.valueBytes, 'x') + "\n" + tail);
+    ASSERT_TRUE(reader->FOpen());
+    std::string served;
+    for (const char* key : {"A", "B", "C"}) {
+      std::string value;
+      if (reader->Get(key, &value)) served += key;
+    }
+    EXPECT_EQ(served, row.present);
+    // The next flush writes what was served, clean.
+    reader->Set("D", 4);
+    EXPECT_TRUE(reader->Flush());
+    ASSERT_TRUE(reader->FClose());
+    std::string keys;
+    for (const auto& entry : sysdata_test::readKeyFile(path)) keys += entry.first;
+    EXPECT_EQ(keys, std::string(row.present) + "D");
+  }
+}
