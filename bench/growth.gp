@@ -13,7 +13,7 @@ set title "Accessor get and set against the size of \"Settings.ini\""
 set logscale xy
 set xlabel "keys in the file"
 set ylabel "median time per operation (us)"
-set key top left
+set key right center
 set grid
 plot data index "accessor get (us)" using 1:2 with linespoints lw 2 pt 7 title "accessor get", \
      data index "get floor: read + parse (us)" using 1:2 with linespoints dt 2 pt 6 title "get floor: read + parse", \
@@ -25,7 +25,7 @@ set title "Throughput against one thread (2 cores)"
 set xlabel "threads"
 set ylabel "speed-up over one thread doing the same operations"
 set xrange [0.8:4.2]
-set yrange [0:2.6]
+set yrange [0:*]
 set samples 200
 set xtics (1, 2, 4)
 set key bottom right

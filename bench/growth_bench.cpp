@@ -22,8 +22,6 @@
 namespace sysdata_bench {
 namespace {
 
-using settings_datakey::DataKeyID;
-
 void BM_GrowthGet(benchmark::State& state) {
   const std::size_t keys = static_cast<std::size_t>(state.range(0));
   Scenario s(keys);

@@ -31,8 +31,6 @@
 namespace sysdata_bench {
 namespace {
 
-using settings_datakey::DataKeyID;
-
 constexpr std::size_t kModelOffset = record_layout::kSysInfoModel;  // model, then destination
 constexpr std::size_t kBeepVolDefault = 1768;
 
@@ -51,8 +49,16 @@ std::vector<std::pair<std::string, std::string>> entriesOf(const std::string& te
 }
 
 std::string serialise(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::size_t size = 0;
+  for (const auto& e : entries) size += e.first.size() + e.second.size() + 2;
   std::string out;
-  for (const auto& e : entries) out += e.first + "=" + e.second + "\n";
+  out.reserve(size);
+  for (const auto& e : entries) {
+    out.append(e.first);
+    out.push_back('=');
+    out.append(e.second);
+    out.push_back('\n');
+  }
   return out;
 }
 
