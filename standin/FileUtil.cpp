@@ -1,6 +1,8 @@
 #include "standin/FileUtil.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,6 +93,54 @@ std::string TempNameFor(const std::string& target) {
                                        std::to_string(n) + ".tmp");
 }
 
+// True when name is "." + base + "." + <pid> + "." + <n> + ".tmp" for a pid
+// other than ours whose process no longer exists.
+bool IsStaleTempOf(const std::string& name, const std::string& base) {
+  const std::string head = "." + base + ".";
+  const std::string tail = ".tmp";
+  if (name.size() <= head.size() + tail.size() || name.compare(0, head.size(), head) != 0 ||
+      name.compare(name.size() - tail.size(), tail.size(), tail) != 0) {
+    return false;
+  }
+  const std::string middle = name.substr(head.size(), name.size() - head.size() - tail.size());
+  const std::size_t dot = middle.find('.');
+  if (dot == 0 || dot == std::string::npos || dot + 1 == middle.size()) return false;
+  long long pid = 0;
+  for (std::size_t i = 0; i < middle.size(); ++i) {
+    const char c = middle[i];
+    if (i == dot) continue;
+    if (c < '0' || c > '9') return false;
+    if (i < dot) {
+      pid = pid * 10 + (c - '0');
+      if (pid > 0x7fffffffLL) return false;
+    }
+  }
+  if (pid <= 0 || pid == static_cast<long long>(::getpid())) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+// A process killed between creating its temporary file and renaming it
+// leaves the file behind; a unit that loses power mid-write again and again
+// would slowly fill its storage. Each new write of a target removes what
+// dead writers of the same target left. Only files of processes that no
+// longer exist are touched, so a concurrent writer's temporary file is safe.
+// This is housekeeping outside the durable path, so it goes straight to the
+// kernel rather than through the (possibly fault-injecting) file system.
+void RemoveStaleTemps(const std::string& target) {
+  const std::string dir = DirName(target);
+  const std::string base = BaseName(target);
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return;
+  const int saved = errno;
+  while (const dirent* entry = ::readdir(d)) {
+    if (entry->d_name[0] != '.') continue;
+    const std::string name = entry->d_name;
+    if (IsStaleTempOf(name, base)) ::unlink(JoinPath(dir, name).c_str());
+  }
+  ::closedir(d);
+  errno = saved;
+}
+
 }  // namespace
 
 AtomicWriter::~AtomicWriter() { Abort(); }
@@ -98,6 +148,7 @@ AtomicWriter::~AtomicWriter() { Abort(); }
 bool AtomicWriter::Begin(const std::string& target) {
   Abort();
   if (target.empty() || target.back() == '/') return false;
+  RemoveStaleTemps(target);
   FileSystem* fs = GetFileSystem();
   const std::string temp = TempNameFor(target);
   const int fd = fs->Open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -288,3 +290,61 @@ TEST_F(FilesTest, ExistAndDelete) {
 }
 
 }  // namespace
+
+// A writer killed between creating its temporary file and renaming it leaves
+// the file behind; the next whole-file write of the same target removes what
+// dead writers left, and nothing that a live writer may still be filling.
+TEST_F(FilesTest, LeftoverTemporaryFilesOfDeadWritersAreRemovedByTheNextWrite) {
+  // A pid that certainly belongs to no process: a child that has been reaped.
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  const std::string dead = std::to_string(child);
+  const std::string live = std::to_string(::getppid());
+
+  struct Row {
+    const char* what;
+    std::string name;
+    bool removed;
+  };
+  const std::vector<Row> rows = {
+      {"dead writer of the target", ".target.bin." + dead + ".0.tmp", true},
+      {"dead writer, later call", ".target.bin." + dead + ".17.tmp", true},
+      {"live writer of the target", ".target.bin." + live + ".3.tmp", false},
+      {"dead writer of another file", ".other.bin." + dead + ".0.tmp", false},
+      {"not a temporary name", ".target.bin." + dead + ".tmp", false},
+      {"no counter", ".target.bin." + dead + "..tmp", false},
+  };
+  struct Writer {
+    const char* what;
+    const char* subdir;
+    void (*write)(const std::string& dir);
+  };
+  const Writer writers[] = {
+      {"TqStorage w", "stale-storage",
+       [](const std::string& dir) {
+         TqStorage out;
+         ASSERT_TRUE(out.Open((dir + "/target.bin").c_str(), "w"));
+         ASSERT_EQ(out.Write("new", 3), 3);
+         ASSERT_EQ(out.Close(), 0);
+       }},
+      {"TqFileSys::Copy", "stale-copy",
+       [](const std::string& dir) {
+         writeFile(dir + "/source.bin", "new");
+         ASSERT_TRUE(TqFileSys::Copy((dir + "/source.bin").c_str(), (dir + "/target.bin").c_str(), false, false));
+       }},
+  };
+  for (const Writer& writer : writers) {
+    SCOPED_TRACE(writer.what);
+    const std::string dir = unit.makeDir(writer.subdir);
+    for (const Row& row : rows) writeFile(dir + "/" + row.name, "partial");
+    writer.write(dir);
+    EXPECT_EQ(readFile(dir + "/target.bin"), "new");
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.what);
+      EXPECT_EQ(fileExists(dir + "/" + row.name), !row.removed) << row.name;
+    }
+  }
+}
