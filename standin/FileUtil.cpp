@@ -9,7 +9,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <mutex>
 #include <string>
+#include <unordered_map>
+
+#include "standin/ProcessId.h"
 
 namespace standin {
 namespace detail {
@@ -89,7 +94,7 @@ std::string TempNameFor(const std::string& target) {
   const unsigned long n = g_tempCounter.fetch_add(1, std::memory_order_relaxed);
   // Hidden, beside the target (same file system, so the rename is atomic),
   // unique per process and call.
-  return JoinPath(DirName(target), "." + BaseName(target) + "." + std::to_string(::getpid()) + "." +
+  return JoinPath(DirName(target), "." + BaseName(target) + "." + std::to_string(CurrentPid()) + "." +
                                        std::to_string(n) + ".tmp");
 }
 
@@ -115,17 +120,43 @@ bool IsStaleTempOf(const std::string& name, const std::string& base) {
       if (pid > 0x7fffffffLL) return false;
     }
   }
-  if (pid <= 0 || pid == static_cast<long long>(::getpid())) return false;
+  if (pid <= 0 || pid == static_cast<long long>(CurrentPid())) return false;
   return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 // A process killed between creating its temporary file and renaming it
 // leaves the file behind; a unit that loses power mid-write again and again
-// would slowly fill its storage. Each new write of a target removes what
-// dead writers of the same target left. Only files of processes that no
-// longer exist are touched, so a concurrent writer's temporary file is safe.
+// would slowly fill its storage. A write of a target removes what dead
+// writers of the same target left. Only files of processes that no longer
+// exist are touched, so a concurrent writer's temporary file is safe.
 // This is housekeeping outside the durable path, so it goes straight to the
 // kernel rather than through the (possibly fault-injecting) file system.
+//
+// Reading the directory costs a tenth of a durable write of a small file, so
+// a process does it at its first write of a target and then at most once a
+// second for that target: every process that starts after a crash or a power
+// cut clears what the dead writer left at its first write, and a process
+// that lives on clears leftovers of writers that die beside it within a
+// second of activity.
+constexpr std::chrono::seconds kStaleTempScanInterval{1};
+
+bool StaleTempScanDue(const std::string& target) {
+  struct LastScan {
+    pid_t pid;
+    std::chrono::steady_clock::time_point when;
+  };
+  static std::mutex* const mutex = new std::mutex();
+  static auto* const scans = new std::unordered_map<std::string, LastScan>();
+  const pid_t pid = CurrentPid();
+  const auto now = std::chrono::steady_clock::now();
+  std::lock_guard<std::mutex> lock(*mutex);
+  const auto it = scans->find(target);
+  // A forked child inherits the parent's record, not its scan.
+  if (it != scans->end() && it->second.pid == pid && now - it->second.when < kStaleTempScanInterval) return false;
+  (*scans)[target] = LastScan{pid, now};
+  return true;
+}
+
 void RemoveStaleTemps(const std::string& target) {
   const std::string dir = DirName(target);
   const std::string base = BaseName(target);
@@ -148,7 +179,7 @@ AtomicWriter::~AtomicWriter() { Abort(); }
 bool AtomicWriter::Begin(const std::string& target) {
   Abort();
   if (target.empty() || target.back() == '/') return false;
-  RemoveStaleTemps(target);
+  if (StaleTempScanDue(target)) RemoveStaleTemps(target);
   FileSystem* fs = GetFileSystem();
   const std::string temp = TempNameFor(target);
   const int fd = fs->Open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

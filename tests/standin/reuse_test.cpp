@@ -3,6 +3,8 @@
 // name; and how much of a file it loads.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "platform/SaveFileAccess.h"
+#include "platform/TqStorage.h"
 #include "platform/TqSync.h"
 #include "standin/testing/FaultInjection.h"
 #include "tests/support/SimUnit.h"
@@ -21,6 +24,7 @@ namespace {
 using standin::testing::CallKind;
 using standin::testing::ScopedFaultInjection;
 using sysdata_test::SimUnit;
+using sysdata_test::fileExists;
 using sysdata_test::SimUnitTest;
 using sysdata_test::writeFile;
 
@@ -178,4 +182,30 @@ TEST_F(ReuseTest, AFileLongerThanTheStoreLoadsServesItsWholeLinesUpToTheLimit) {
     for (const auto& entry : sysdata_test::readKeyFile(path)) keys += entry.first;
     EXPECT_EQ(keys, std::string(row.present) + "D");
   }
+}
+
+// ---- leftovers of dead writers ----
+
+TEST_F(ReuseTest, ALeftoverOfAWriterThatDiesBesideALivingProcessGoesWithinASecond) {
+  // A pid that certainly belongs to no process: a child that has been reaped.
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  const std::string dir = unit.makeDir("leftovers");
+  const std::string leftover = dir + "/.target.bin." + std::to_string(child) + ".0.tmp";
+  auto write = [&] {
+    TqStorage out;
+    ASSERT_TRUE(out.Open((dir + "/target.bin").c_str(), "w"));
+    ASSERT_EQ(out.Write("new", 3), 3);
+    ASSERT_EQ(out.Close(), 0);
+  };
+  write();
+  // The writer dies after this process has written the target.
+  writeFile(leftover, "partial");
+  write();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  write();
+  EXPECT_FALSE(fileExists(leftover)) << "a dead writer's temporary file outlived a second of writes";
+  EXPECT_EQ(sysdata_test::readFile(dir + "/target.bin"), "new");
 }
