@@ -25,7 +25,7 @@ set title "Throughput against one thread (2 cores)"
 set xlabel "threads"
 set ylabel "speed-up over one thread doing the same operations"
 set xrange [0.8:4.2]
-set yrange [0:*]
+set yrange [0:2.3<*]
 set samples 200
 set xtics (1, 2, 4)
 set key bottom right
