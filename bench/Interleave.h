@@ -28,11 +28,11 @@ struct Interleaved {
   std::function<void(int round)> prepare;
 };
 
-// Runs spec for every iteration of state (manual time: the operation's own),
+// Runs plan for every iteration of state (manual time: the operation's own),
 // then reports the medians as counters ("op_us", "<i>_us", "ratio<i>") and
 // adds a row per bound to the result table.
 // Returns the medians in microseconds: the operation first, then each bound.
-std::vector<double> runInterleaved(benchmark::State& state, const Interleaved& spec);
+std::vector<double> runInterleaved(benchmark::State& state, const Interleaved& plan);
 
 // Scale of the iteration counts: SYSDATA_BENCH_SCALE (default 1) times n,
 // at least 3.

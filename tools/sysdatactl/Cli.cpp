@@ -16,12 +16,12 @@ std::string ParsedArgs::get(const std::string& name, const std::string& fallback
 
 namespace {
 
-const OptionSpec* findSpec(const std::vector<OptionSpec>& specs, const std::string& name) {
-  for (const OptionSpec& spec : specs) {
-    if (name == spec.name) return &spec;
+const OptionSpec* findSpec(const std::vector<OptionSpec>& known, const std::string& name) {
+  for (const OptionSpec& option : known) {
+    if (name == option.name) return &option;
   }
-  for (const OptionSpec& spec : kGlobalOptions) {
-    if (name == spec.name) return &spec;
+  for (const OptionSpec& option : kGlobalOptions) {
+    if (name == option.name) return &option;
   }
   return nullptr;
 }
@@ -32,7 +32,7 @@ bool looksNegativeNumber(const std::string& arg) {
 
 }  // namespace
 
-bool parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+bool parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& known,
                ParsedArgs* out, std::string* error) {
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -62,12 +62,12 @@ bool parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpe
       name = name.substr(0, eq);
       inlineValue = true;
     }
-    const OptionSpec* spec = findSpec(specs, name);
-    if (spec == nullptr) {
+    const OptionSpec* option = findSpec(known, name);
+    if (option == nullptr) {
       *error = "unknown option '--" + name + "'";
       return false;
     }
-    if (spec->takesValue) {
+    if (option->takesValue) {
       if (!inlineValue) {
         if (i + 1 >= args.size()) {
           *error = "option '--" + name + "' needs a value";

@@ -29,11 +29,11 @@ struct ParsedArgs {
   std::string get(const std::string& name, const std::string& fallback = std::string()) const;
 };
 
-// Parses args against specs (plus the global options): "--name value",
+// Parses args against known (plus the global options): "--name value",
 // "--name=value", flags, "-h" for "--help", "--" ending the options. A word
 // that starts with "-" followed by a digit is a positional (a negative
 // number). False with a message on an unknown option or a missing value.
-bool parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+bool parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& known,
                ParsedArgs* out, std::string* error);
 
 // Strict number parsing: the whole text must be the number. Decimal, or

@@ -234,22 +234,22 @@ int run(int argc, char** argv) {
     }
     return usageError(io, "customize needs a subcommand: check, import or apply", "customize");
   }
-  const Command* spec = findCommand(command);
-  if (spec == nullptr) {
+  const Command* cmd = findCommand(command);
+  if (cmd == nullptr) {
     return usageError(io, "unknown command '" + command + "'", "");
   }
 
   Context ctx{io, ParsedArgs(), command, false, std::string()};
   std::string error;
-  if (!parseArgs(rest, spec->options, &ctx.args, &error)) return usageError(io, error, command);
+  if (!parseArgs(rest, cmd->options, &ctx.args, &error)) return usageError(io, error, command);
   if (ctx.args.has("help")) {
-    printCommandHelp(io.out, *spec);
+    printCommandHelp(io.out, *cmd);
     return kExitOk;
   }
   const int count = static_cast<int>(ctx.args.positionals.size());
-  if (count < spec->minArgs) return usageError(io, "missing argument: " + std::string(spec->synopsis), command);
-  if (count > spec->maxArgs) {
-    return usageError(io, "unexpected argument '" + ctx.args.positionals[static_cast<std::size_t>(spec->maxArgs)] + "'",
+  if (count < cmd->minArgs) return usageError(io, "missing argument: " + std::string(cmd->synopsis), command);
+  if (count > cmd->maxArgs) {
+    return usageError(io, "unexpected argument '" + ctx.args.positionals[static_cast<std::size_t>(cmd->maxArgs)] + "'",
                       command);
   }
   ctx.json = ctx.args.has("json");
@@ -259,7 +259,7 @@ int run(int argc, char** argv) {
   } else if (const char* env = std::getenv("SYSDATACTL_ROOT")) {
     ctx.rootArg = env;
   }
-  return spec->run(ctx);
+  return cmd->run(ctx);
 }
 
 }  // namespace
