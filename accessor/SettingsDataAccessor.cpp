@@ -8,8 +8,11 @@
 #include "platform/SaveFileAccess.h"
 #include "platform/TqSync.h"
 #include "settings/CommonSettings.h"
+#include "settings/KeyTable.h"
 
 using settings_datakey::DataKeyID;
+using sysdata::LockHold;
+using sysdata::OpenFile;
 
 namespace {
 
@@ -97,31 +100,6 @@ SysDataFactory::SYSDATA_METATXT_ID fileOf(SettingsDataAccessor::Owner owner) {
   }
   return SysDataFactory::SYSDATA_METATXT_SETTINGS;
 }
-
-// Holds a settings class's lock for one open-work-close cycle, and lets it go
-// even when an allocation failure unwinds the cycle.
-class LockHold {
- public:
-  explicit LockHold(TqSync& lock) : lock_(lock) { lock_.Lock(static_cast<unsigned int>(-1)); }
-  ~LockHold() { lock_.Unlock(); }
-  LockHold(const LockHold&) = delete;
-  LockHold& operator=(const LockHold&) = delete;
-
- private:
-  TqSync& lock_;
-};
-
-// FOpen ... FClose on a file object.
-class OpenFile {
- public:
-  explicit OpenFile(SaveFileAccessMetaText& file) : file_(file) { file_.FOpen(); }
-  ~OpenFile() { file_.FClose(); }
-  OpenFile(const OpenFile&) = delete;
-  OpenFile& operator=(const OpenFile&) = delete;
-
- private:
-  SaveFileAccessMetaText& file_;
-};
 
 // The 32-bit factory default at offset, through a view made for this one
 // read. False when the table cannot be mapped.

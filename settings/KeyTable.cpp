@@ -5,35 +5,6 @@
 #include "platform/TqStorage.h"
 
 namespace sysdata {
-namespace {
-
-// Holds a settings class's lock for one open-work-close cycle; released on
-// every way out, an exception (allocation failure) included.
-class LockHold {
- public:
-  explicit LockHold(TqSync& lock) : lock_(lock) { lock_.Lock(static_cast<unsigned int>(-1)); }
-  ~LockHold() { lock_.Unlock(); }
-  LockHold(const LockHold&) = delete;
-  LockHold& operator=(const LockHold&) = delete;
-
- private:
-  TqSync& lock_;
-};
-
-// Brackets FOpen/FClose, so that an exception between them cannot leave the
-// store's file lock held (which would block every other process).
-class OpenFile {
- public:
-  explicit OpenFile(SaveFileAccessMetaText& file) : file_(file) { file_.FOpen(); }
-  ~OpenFile() { file_.FClose(); }
-  OpenFile(const OpenFile&) = delete;
-  OpenFile& operator=(const OpenFile&) = delete;
-
- private:
-  SaveFileAccessMetaText& file_;
-};
-
-}  // namespace
 
 const char* keyTypeName(KeyType type) {
   switch (type) {

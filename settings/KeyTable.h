@@ -62,6 +62,34 @@ SYSDATA_API bool setKeyForImportExport(SaveFileAccessMetaText& file, const char*
 // Reads a key as type; false when missing or unreadable as that type.
 SYSDATA_API bool getKey(SaveFileAccessMetaText& file, const char* key, KeyType type, KeyValue* out);
 
+// ---- one open-work-close cycle ----
+
+// Holds a settings class's lock_ for one cycle and lets it go on every way
+// out, an allocation failure unwinding the cycle included.
+class LockHold {
+ public:
+  explicit LockHold(TqSync& lock) : lock_(lock) { lock_.Lock(static_cast<unsigned int>(-1)); }
+  ~LockHold() { lock_.Unlock(); }
+  LockHold(const LockHold&) = delete;
+  LockHold& operator=(const LockHold&) = delete;
+
+ private:
+  TqSync& lock_;
+};
+
+// Brackets FOpen/FClose, so that nothing can leave the store's file lock
+// held (which would block every other process).
+class OpenFile {
+ public:
+  explicit OpenFile(SaveFileAccessMetaText& file) : file_(file) { file_.FOpen(); }
+  ~OpenFile() { file_.FClose(); }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+
+ private:
+  SaveFileAccessMetaText& file_;
+};
+
 // ---- the operations every settings class is made of ----
 
 // Reset of a key=value file: under lock, open, one Set per key in table
