@@ -8,15 +8,16 @@
 #include <string>
 
 #include "platform/SystemDef.h"
+#include "tests/support/UnitFiles.h"
 
 namespace sysdata_bench {
 
 class BenchUnit {
  public:
   // Host-side directories of the unit (mapped under root() by the stand-in).
-  static constexpr const char* kSaveDir = "/data/save";
-  static constexpr const char* kCalibrationDir = "/data/calib";
-  static constexpr const char* kCustomizeFileName = "dop_customize.txt";
+  static constexpr const char* kSaveDir = sysdata_test::kUnitSaveDir;
+  static constexpr const char* kCalibrationDir = sysdata_test::kUnitCalibrationDir;
+  static constexpr const char* kCustomizeFileName = sysdata_test::kUnitCustomizeFileName;
 
   BenchUnit();
   ~BenchUnit();
@@ -37,11 +38,11 @@ class BenchUnit {
 };
 
 // Plain file helpers (no durability: setup work outside the timed regions).
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& content);
+using sysdata_test::makeDirs;
+using sysdata_test::readFile;
+using sysdata_test::removeTree;
+using sysdata_test::writeFile;
 // Replaces path by rename, as every writer of a settings file does.
 void replaceFile(const std::string& path, const std::string& content);
-void makeDirs(const std::string& path);
-void removeTree(const std::string& path);
 
 }  // namespace sysdata_bench

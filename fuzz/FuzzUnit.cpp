@@ -12,43 +12,16 @@
 #include <mutex>
 
 #include "core/SystemRecords.h"
-#include "platform/TqSimulation.h"
-#include "platform/TqSingletonFinalizer.h"
 #include "standin/FileSystem.h"
 #include "standin/testing/StoreControl.h"
+#include "tests/support/UnitFiles.h"
 #include "util/SysDataUtilProduct.h"
 
 namespace sysdata_fuzz {
 namespace {
 
-void makeDirs(const std::string& path) {
-  std::string partial;
-  std::size_t pos = 1;
-  while (pos <= path.size()) {
-    const std::size_t slash = path.find('/', pos);
-    partial = path.substr(0, slash == std::string::npos ? path.size() : slash);
-    ::mkdir(partial.c_str(), 0755);
-    if (slash == std::string::npos) break;
-    pos = slash + 1;
-  }
-}
-
-void removeTree(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) return;
-  if (S_ISDIR(st.st_mode)) {
-    if (DIR* dir = ::opendir(path.c_str())) {
-      while (dirent* entry = ::readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        removeTree(path + "/" + entry->d_name);
-      }
-      ::closedir(dir);
-    }
-    ::rmdir(path.c_str());
-  } else {
-    ::unlink(path.c_str());
-  }
-}
+using sysdata_test::makeDirs;
+using sysdata_test::removeTree;
 
 // "a//b/./c/../d" -> "a/b/d", lexically, so that a prefix test cannot be
 // fooled by dots.
@@ -134,10 +107,7 @@ std::string g_root;
 
 void teardown() {
   standin::SetFileSystem(nullptr);
-  TqSingletonFinalizer::runDestroyFuncs();
-  standin::testing::RemoveSimSegments();
-  if (!g_root.empty()) removeTree(g_root);
-  TqSimSetRoot("");
+  sysdata_test::closeUnitRoot(g_root);
 }
 
 }  // namespace
@@ -178,16 +148,10 @@ FuzzUnit& FuzzUnit::get() {
 FuzzUnit::FuzzUnit() {
   const char* base = std::getenv("SYSDATA_TEST_TMP");
   if (base == nullptr || base[0] == '\0') base = std::getenv("TMPDIR");
-  std::string parent = (base != nullptr && base[0] != '\0') ? base : "/tmp";
-  makeDirs(parent);
-  std::string pattern = parent + "/fuzz-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (::mkdtemp(buf.data()) == nullptr) fail("cannot make a unit directory under " + parent);
-  root_ = buf.data();
+  const std::string parent = (base != nullptr && base[0] != '\0') ? base : "/tmp";
+  root_ = sysdata_test::openUnitRoot(parent, "fuzz-");
+  if (root_.empty()) fail("cannot make a unit directory under " + parent);
   g_root = root_;
-  TqSimSetRoot(root_.c_str());
-  standin::testing::RemoveSimSegments();
   std::atexit(teardown);
   for (const char* dir : {kSaveDir, kCalibrationDir, "/Syslog", "/media/usb", "/media/usb/sub"}) makeDirs(root_ + dir);
 

@@ -13,15 +13,16 @@
 #include <vector>
 
 #include "platform/SystemDef.h"
+#include "tests/support/UnitFiles.h"
 
 namespace sysdata_test {
 
 class SimUnit {
  public:
   // Host-side directories of the unit (mapped under root() by the stand-in).
-  static constexpr const char* kSaveDir = "/data/save";
-  static constexpr const char* kCalibrationDir = "/data/calib";
-  static constexpr const char* kCustomizeFileName = "dop_customize.txt";
+  static constexpr const char* kSaveDir = kUnitSaveDir;
+  static constexpr const char* kCalibrationDir = kUnitCalibrationDir;
+  static constexpr const char* kCustomizeFileName = kUnitCustomizeFileName;
 
   explicit SimUnit(SystemDef::SYS_INFO_MODEL model = SystemDef::SYS_INFO_MODEL_6,
                    SystemDef::SYS_INFO_DESTINATION destination = SystemDef::SYS_INFO_DESTINATION_5);
@@ -60,10 +61,8 @@ class SimUnitTest : public ::testing::Test {
   SimUnit unit;
 };
 
-// ---- file helpers for assertions ----
+// ---- file helpers for assertions (readFile, writeFile: UnitFiles.h) ----
 bool fileExists(const std::string& path);
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& content);
 // "Key=Value" lines of a settings file, raw value text, in file order.
 std::vector<std::pair<std::string, std::string>> readKeyFile(const std::string& path);
 // The raw value text of key, or "<missing>".
