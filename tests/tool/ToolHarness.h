@@ -25,6 +25,7 @@
 
 #include "platform/TqSimulation.h"
 #include "standin/testing/StoreControl.h"
+#include "tests/support/UnitFiles.h"
 
 #ifndef SYSDATACTL_PATH
 #error "SYSDATACTL_PATH must name the tool under test"
@@ -123,45 +124,11 @@ inline bool exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-inline std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-inline void writeFile(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
-}
-
-inline void makeDirs(const std::string& path) {
-  std::string partial;
-  std::stringstream parts(path);
-  std::string part;
-  while (std::getline(parts, part, '/')) {
-    if (part.empty()) continue;
-    partial += "/" + part;
-    ::mkdir(partial.c_str(), 0755);
-  }
-}
-
-inline void removeTree(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) return;
-  if (S_ISDIR(st.st_mode)) {
-    if (DIR* dir = ::opendir(path.c_str())) {
-      while (dirent* entry = ::readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        removeTree(path + "/" + entry->d_name);
-      }
-      ::closedir(dir);
-    }
-    ::rmdir(path.c_str());
-  } else {
-    ::unlink(path.c_str());
-  }
-}
+// The unit's file helpers, shared with the test fixture.
+using sysdata_test::makeDirs;
+using sysdata_test::readFile;
+using sysdata_test::removeTree;
+using sysdata_test::writeFile;
 
 // Every file below root with its content, skipping hidden entries (the
 // platform's lock files): a picture of what a command wrote.
