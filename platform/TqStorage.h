@@ -4,9 +4,17 @@
 // a file beside path and replaces path (durably, by rename) only when the
 // storage is closed, by Close() or by the destructor. A crash or a power cut
 // before that leaves path as it was; after it path holds the complete new
-// content. Mode "rb" (or "r") opens an existing file for reading; any other
-// mode fails. Open returns true on success; IsOpen tells whether a file is open.
+// content. Mode "rb" (or "r") opens an existing regular file for reading; any
+// other mode fails. Open returns true on success; IsOpen tells whether a file is open.
 // Opening an already open storage closes it first.
+//
+// Open never blocks: a FIFO, a device or a socket at path is refused at once
+// (errno EINVAL), a directory too (EISDIR), and neither is reported as missing
+// (ENOENT). A file to read larger than kMaxReadSize is refused before
+// anything is read (errno EFBIG): no file a host reads line by line is
+// anywhere near it, and a reader can bound its own kind of file more tightly
+// with Seek(0, TQ_SEEK_END) and Tell(). After a failed Open or Close, errno
+// tells the system's reason.
 //
 // ReadLine(buf, size) reads the next line into buf, at most size-1 bytes, the
 // line feed included when it fits, and always NUL-terminates. A line longer
@@ -18,11 +26,14 @@
 //
 // Write(data, size) appends to a file opened "w"; returns the number of bytes
 // written, or -1. Seek(offset, pos) positions a file opened for reading and
-// returns 0 on success. Close() returns 0 on success; for a "w" file the result
-// says whether the new content was made durable at path.
+// returns 0 on success. Tell() is the position of the next byte ReadLine
+// reads, or -1 when no file is open for reading. Close() returns 0 on
+// success; for a "w" file the result says whether the new content was made
+// durable at path (a directory at path makes it fail: EISDIR).
 //
 // Absolute paths name files of the simulated unit when a simulation root is
-// set (see platform/TqSimulation.h).
+// set (see platform/TqSimulation.h); beneath the root, every link is followed
+// as if the root were "/", so no path leads out of the unit.
 #pragma once
 
 #include "platform/TqPlatformExport.h"
@@ -30,6 +41,7 @@
 class TQPLATFORM_API TqStorage {
  public:
   enum EN_POS { TQ_SEEK_SET = 0, TQ_SEEK_CUR = 1, TQ_SEEK_END = 2 };
+  static constexpr long long kMaxReadSize = 16ll * 1024 * 1024;
 
   TqStorage();
   TqStorage(const char* path, const char* mode);
@@ -42,6 +54,7 @@ class TQPLATFORM_API TqStorage {
   long long Write(const void* data, long long size);
   int ReadLine(char* buf, int size);
   int Seek(long long offset, EN_POS pos);
+  long long Tell() const;
   int Close();
 
  private:

@@ -14,8 +14,21 @@
 //                 that holds it may lock it again (re-entrant, counted). A lock
 //                 held by a process that dies is released by the kernel: a crash
 //                 never hangs another process. An object whose name is null or
-//                 empty, or whose lock file cannot be opened, still excludes the
-//                 threads of its own process but not other processes.
+//                 empty excludes the threads of its own process only.
+//                 The lock files live in a directory that no other user can
+//                 write: "<root>/.tqlocks" of a simulated unit (owned by the
+//                 user or by the unit's owner), else "/tmp/.tqlocks-<euid>"
+//                 (owned by the user). When that directory is unusable (another
+//                 user's, a link, not a directory, writable by group or others)
+//                 or the lock file cannot be opened or locked, lock() does not
+//                 pretend: it still excludes the threads of its own process (so
+//                 that unlock() pairs with it), logs the reason through
+//                 TqDbgOutput::DbgPrintStdErr, and HeldAcrossProcesses() is
+//                 false until a later lock() succeeds; a caller that writes
+//                 shared data must check it and give up rather than go on as if
+//                 locked. Each lock() tries the directory again.
+//                 HeldAcrossProcesses(): true when the calling thread holds the
+//                 object and its inter-process part was taken.
 #pragma once
 
 #include <cstdint>
@@ -68,6 +81,7 @@ class TQPLATFORM_API TqSharedSyncObject : public TqSyncObjectBase {
 
   void lock() const override;
   void unlock() const override;
+  bool HeldAcrossProcesses() const;
 
  private:
   struct Impl;

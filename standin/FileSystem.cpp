@@ -8,20 +8,38 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "standin/RootedPath.h"
+
 namespace standin {
 
 FileSystem::~FileSystem() = default;
 
 namespace {
 
+// The directory holding a path's last component, resolved beneath the
+// simulation root when the path lies there (so a link planted as a parent
+// directory cannot redirect a creation, rename or removal), and that name.
+struct Parent {
+  explicit Parent(const std::string& path) { fd = detail::OpenParentOf(path, &name, &owned); }
+  ~Parent() {
+    if (owned && fd >= 0) {
+      const int saved = errno;
+      ::close(fd);
+      errno = saved;
+    }
+  }
+  Parent(const Parent&) = delete;
+  Parent& operator=(const Parent&) = delete;
+  bool ok() const { return fd >= 0 || fd == AT_FDCWD; }
+  int fd = -1;
+  bool owned = false;
+  std::string name;
+};
+
 class PosixFs final : public FileSystem {
  public:
   int Open(const std::string& path, int flags, unsigned int mode) override {
-    int fd;
-    do {
-      fd = ::open(path.c_str(), flags, static_cast<mode_t>(mode));
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+    return detail::OpenPath(path, flags, static_cast<mode_t>(mode));
   }
 
   int Close(int fd) override { return ::close(fd); }
@@ -65,10 +83,18 @@ class PosixFs final : public FileSystem {
   }
 
   int Rename(const std::string& from, const std::string& to) override {
-    return ::rename(from.c_str(), to.c_str());
+    Parent a(from);
+    if (!a.ok()) return -1;
+    Parent b(to);
+    if (!b.ok()) return -1;
+    return ::renameat(a.fd, a.name.c_str(), b.fd, b.name.c_str());
   }
 
-  int Unlink(const std::string& path) override { return ::unlink(path.c_str()); }
+  int Unlink(const std::string& path) override {
+    Parent p(path);
+    if (!p.ok()) return -1;
+    return ::unlinkat(p.fd, p.name.c_str(), 0);
+  }
 
   int Truncate(int fd, long long size) override {
     int rc;
@@ -79,10 +105,23 @@ class PosixFs final : public FileSystem {
   }
 
   int Mkdir(const std::string& path, unsigned int mode) override {
-    return ::mkdir(path.c_str(), static_cast<mode_t>(mode));
+    Parent p(path);
+    if (!p.ok()) return -1;
+    return ::mkdirat(p.fd, p.name.c_str(), static_cast<mode_t>(mode));
   }
 
-  int Stat(const std::string& path, struct stat* st) override { return ::stat(path.c_str(), st); }
+  int Stat(const std::string& path, struct stat* st) override {
+    detail::RootedPath rooted;
+    if (!detail::SplitRooted(path, &rooted)) return ::stat(path.c_str(), st);
+    if (!rooted.root) return -1;
+    const int fd = detail::OpenBeneath(rooted.root->fd(), rooted.rel, O_PATH | O_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    const int rc = ::fstat(fd, st);
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return rc;
+  }
 
   int Fstat(int fd, struct stat* st) override { return ::fstat(fd, st); }
 };

@@ -20,7 +20,11 @@
 // - Rename(from, to) atomically replaces to (rename(2)); Unlink, Mkdir,
 //   Truncate (ftruncate on a descriptor), Seek (lseek), Stat, Fstat as POSIX.
 // - Paths are used as given: the caller has already mapped them under the
-//   simulation root.
+//   simulation root. A path that lies beneath the simulation root is
+//   resolved as if the root were "/" (standin/RootedPath.h): a link in the
+//   unit, wherever it is, never leads out of it. Rename, Unlink and Mkdir
+//   work on the directory so resolved (renameat, unlinkat, mkdirat), Stat
+//   follows a last link within the root. Other paths are used as they are.
 //
 // SetFileSystem(fs) makes fs the current implementation for the whole process
 // (null restores POSIX). It must be called while no other thread is inside

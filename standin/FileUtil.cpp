@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <unordered_map>
 
 #include "standin/ProcessId.h"
+#include "standin/RootedPath.h"
 
 namespace standin {
 namespace detail {
@@ -37,17 +39,44 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
   return dir + "/" + name;
 }
 
+bool CheckRegular(int fd, struct stat* st) {
+  if (GetFileSystem()->Fstat(fd, st) != 0) return false;
+  if (S_ISREG(st->st_mode)) return true;
+  errno = S_ISDIR(st->st_mode) ? EISDIR : EINVAL;
+  return false;
+}
+
+int OpenRegular(const std::string& path, int flags, unsigned int mode, struct stat* stOut) {
+  FileSystem* fs = GetFileSystem();
+  const int fd = fs->Open(path, flags | O_NONBLOCK | O_CLOEXEC, mode);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (!CheckRegular(fd, &st)) {
+    const int saved = errno;
+    fs->Close(fd);
+    errno = saved;
+    return -1;
+  }
+  if ((flags & O_NONBLOCK) == 0) {
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+  }
+  if (stOut != nullptr) *stOut = st;
+  return fd;
+}
+
 ReadResult ReadWholeFile(const std::string& path, std::string* out, std::size_t limit, bool* cut) {
   out->clear();
   if (cut != nullptr) *cut = false;
   FileSystem* fs = GetFileSystem();
-  const int fd = fs->Open(path, O_RDONLY | O_CLOEXEC, 0);
+  struct stat st;
+  const int fd = OpenRegular(path, O_RDONLY, 0, &st);
   if (fd < 0) {
     return (errno == ENOENT || errno == ENOTDIR) ? ReadResult::kMissing : ReadResult::kError;
   }
-  struct stat st;
-  if (fs->Fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (cut == nullptr && st.st_size > 0 && static_cast<unsigned long long>(st.st_size) > limit) {
     fs->Close(fd);
+    errno = EFBIG;
     return ReadResult::kError;
   }
   if (st.st_size > 0) {
@@ -57,15 +86,24 @@ ReadResult ReadWholeFile(const std::string& path, std::string* out, std::size_t 
   for (;;) {
     const long long n = fs->Read(fd, chunk, sizeof chunk);
     if (n < 0) {
+      const int saved = errno;
       fs->Close(fd);
       out->clear();
+      errno = saved;
       return ReadResult::kError;
     }
     if (n == 0) break;
     const std::size_t room = limit - out->size();
     if (static_cast<std::size_t>(n) > room) {
+      if (cut == nullptr) {
+        // Grew past the limit while being read.
+        fs->Close(fd);
+        out->clear();
+        errno = EFBIG;
+        return ReadResult::kError;
+      }
       out->append(chunk, room);
-      if (cut != nullptr) *cut = true;
+      *cut = true;
       break;
     }
     out->append(chunk, static_cast<std::size_t>(n));
@@ -90,8 +128,22 @@ namespace {
 
 std::atomic<unsigned long> g_tempCounter{0};
 
+// A random start for the numbers of this process's temporary files: a name
+// another user could predict would let them block a write by planting a
+// file there first (the exclusive creation then fails).
+unsigned long long TempSeed() {
+  static const unsigned long long seed = [] {
+    unsigned long long v = 0;
+    if (::getrandom(&v, sizeof v, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof v)) {
+      v = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    }
+    return v >> 4;  // room for the counter
+  }();
+  return seed;
+}
+
 std::string TempNameFor(const std::string& target) {
-  const unsigned long n = g_tempCounter.fetch_add(1, std::memory_order_relaxed);
+  const unsigned long long n = TempSeed() + g_tempCounter.fetch_add(1, std::memory_order_relaxed);
   // Hidden, beside the target (same file system, so the rename is atomic),
   // unique per process and call.
   return JoinPath(DirName(target), "." + BaseName(target) + "." + std::to_string(CurrentPid()) + "." +
@@ -158,15 +210,26 @@ bool StaleTempScanDue(const std::string& target) {
 }
 
 void RemoveStaleTemps(const std::string& target) {
-  const std::string dir = DirName(target);
-  const std::string base = BaseName(target);
-  DIR* d = ::opendir(dir.c_str());
-  if (d == nullptr) return;
   const int saved = errno;
+  const std::string base = BaseName(target);
+  // The directory is resolved as every other path of the unit is (a link
+  // planted as the directory cannot lead the removal out of the unit), and
+  // the names are removed relative to it.
+  const int dirFd = OpenPath(DirName(target), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC, 0);
+  if (dirFd < 0) {
+    errno = saved;
+    return;
+  }
+  DIR* d = ::fdopendir(dirFd);
+  if (d == nullptr) {
+    ::close(dirFd);
+    errno = saved;
+    return;
+  }
   while (const dirent* entry = ::readdir(d)) {
     if (entry->d_name[0] != '.') continue;
     const std::string name = entry->d_name;
-    if (IsStaleTempOf(name, base)) ::unlink(JoinPath(dir, name).c_str());
+    if (IsStaleTempOf(name, base)) ::unlinkat(::dirfd(d), name.c_str(), 0);
   }
   ::closedir(d);
   errno = saved;
@@ -176,13 +239,13 @@ void RemoveStaleTemps(const std::string& target) {
 
 AtomicWriter::~AtomicWriter() { Abort(); }
 
-bool AtomicWriter::Begin(const std::string& target) {
+bool AtomicWriter::Begin(const std::string& target, unsigned int mode) {
   Abort();
   if (target.empty() || target.back() == '/') return false;
   if (StaleTempScanDue(target)) RemoveStaleTemps(target);
   FileSystem* fs = GetFileSystem();
   const std::string temp = TempNameFor(target);
-  const int fd = fs->Open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  const int fd = fs->Open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode & 0666u);
   if (fd < 0) return false;
   target_ = target;
   temp_ = temp;
@@ -229,6 +292,8 @@ bool AtomicWriter::Commit(int* keepFd) {
 }
 
 void AtomicWriter::Abort() {
+  // The caller reports why the write failed: keep that errno.
+  const int saved = errno;
   FileSystem* fs = GetFileSystem();
   if (fd_ >= 0) {
     fs->Close(fd_);
@@ -238,6 +303,7 @@ void AtomicWriter::Abort() {
     fs->Unlink(temp_);
     temp_.clear();
   }
+  errno = saved;
 }
 
 bool LockFd(int fd) {

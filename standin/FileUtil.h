@@ -21,9 +21,24 @@ std::string JoinPath(const std::string& dir, const std::string& name);
 // size (its tail is treated as damage).
 constexpr std::size_t kMaxWholeFile = 16u * 1024u * 1024u;
 
+// Opens the file at path with flags (O_CLOEXEC added) through the current
+// FileSystem without ever blocking in open: O_NONBLOCK is added for the open
+// and cleared again afterwards, so a FIFO or a device in the place of a file
+// cannot hang the process. Refuses (-1) what is not a regular file, with an
+// errno that a caller can tell from "missing" (ENOENT): EISDIR for a
+// directory, EINVAL for any other kind (FIFO, socket, device). *st, when
+// given, receives the file's status.
+int OpenRegular(const std::string& path, int flags, unsigned int mode = 0, struct stat* st = nullptr);
+// The same check on a descriptor already open: false (errno as above, fd
+// left open) when it is not a regular file.
+bool CheckRegular(int fd, struct stat* st);
+
 enum class ReadResult { kOk, kMissing, kError };
 // Reads the regular file at path into *out (at most limit bytes; *cut says
 // whether more was there). A missing file (or missing directory) is kMissing.
+// When cut is null, a file longer than limit is refused before anything is
+// read (kError, errno EFBIG); a FIFO, a directory or a device is kError too
+// (errno EINVAL or EISDIR), and errno tells every other failure.
 ReadResult ReadWholeFile(const std::string& path, std::string* out, std::size_t limit = kMaxWholeFile,
                          bool* cut = nullptr);
 
@@ -41,9 +56,10 @@ class AtomicWriter {
   AtomicWriter(const AtomicWriter&) = delete;
   AtomicWriter& operator=(const AtomicWriter&) = delete;
 
-  // Creates the temporary file; false when the target's directory does not
-  // exist or is not writable.
-  bool Begin(const std::string& target);
+  // Creates the temporary file (exclusively, never through a link) with at
+  // most the permission bits mode; false when the target's directory does
+  // not exist or is not writable.
+  bool Begin(const std::string& target, unsigned int mode = 0666);
   bool Append(const void* data, std::size_t size);
   // fsync, rename over the target, fsync of the directory. true only when all
   // of them succeeded. When keepFd is given and the commit succeeded, the

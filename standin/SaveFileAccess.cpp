@@ -56,6 +56,9 @@ using standin::detail::ReadResult;
 constexpr const char* kCalibrationFileName = "AirGestureCalibration.ini";
 // A binary record is at most a few kilobytes; refuse absurd sizes.
 constexpr long long kMaxBinarySize = 64ll * 1024 * 1024;
+// The import/export copy of a binary record is read whole; one larger than
+// this is not a record of ours.
+constexpr std::size_t kMaxBinaryCopy = 1024u * 1024u;
 
 // The lock of one file object: exclusive against the other threads (local
 // part) and against every other descriptor of the lock file, in this process
@@ -99,7 +102,8 @@ class FileLock {
       fd_ = -1;
     }
     if (fd_ < 0) {
-      fd_ = fs->Open(path_, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+      // Never blocks on a FIFO planted as the lock file, never follows a link.
+      fd_ = standin::detail::OpenRegular(path_, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
       fdPid_ = pid;
     }
     if (fd_ >= 0 && standin::detail::LockFd(fd_)) return kAcquired;
@@ -340,7 +344,9 @@ class MetaTextFile final : public SaveFileAccessMetaText {
     // the file's content.
     if (live_.modified) DropLive();
     if (snapshot_.StillValid(id_.path) || LoadLive()) return true;
+    const int saved = errno;
     id_.lock.Release([this] { DropLive(); });
+    errno = saved;
     return false;
   }
 
@@ -479,7 +485,11 @@ class MetaTextFile final : public SaveFileAccessMetaText {
     standin::FileSystem* fs = standin::GetFileSystem();
     struct timespec readStart;
     ::clock_gettime(CLOCK_REALTIME_COARSE, &readStart);
-    const int fd = fs->Open(id_.path, O_RDONLY | O_CLOEXEC, 0);
+    // A FIFO, a device or a directory in the place of the file is refused
+    // without blocking, and is not "missing": writing defaults over it would
+    // hide the damage. (O_NONBLOCK changes nothing for the regular file
+    // that is read, so it is not cleared.)
+    const int fd = fs->Open(id_.path, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
     if (fd < 0) {
       if (errno != ENOENT && errno != ENOTDIR) {
         // An unreadable file is not an empty one: writing it back from
@@ -496,10 +506,12 @@ class MetaTextFile final : public SaveFileAccessMetaText {
     struct stat st;
     std::string text;
     bool cut = false;
-    if (fs->Fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+    if (!standin::detail::CheckRegular(fd, &st) ||
         !ReadRest(fd, &text, standin::detail::kMaxWholeFile, &cut, static_cast<std::size_t>(st.st_size))) {
+      const int saved = errno;
       fs->Close(fd);
       DropLive();
+      errno = saved;
       return false;
     }
     if (!(liveTextIsFile_ && !cut && text == liveText_)) {
@@ -580,7 +592,8 @@ class BinaryFile final : public SaveFileAccess {
     copy_.clear();
     copyPath_ = CopyPath(path, id_.name);
     if (copyPath_.empty()) return false;
-    switch (standin::detail::ReadWholeFile(copyPath_, &copy_)) {
+    // Refused past the limit, before anything is read.
+    switch (standin::detail::ReadWholeFile(copyPath_, &copy_, kMaxBinaryCopy)) {
       case ReadResult::kOk:
         copyExists_ = true;
         break;
@@ -652,6 +665,8 @@ std::string DirectoryFor(const std::string& name) {
   std::string dir;
   {
     TqSyncGuard guard(shm);
+    // Without the inter-process lock the record may be half written.
+    if (!shm.HeldAcrossProcesses()) return std::string();
     if (name == kCalibrationFileName) {
       dir = FieldText(record + record_layout::kCalibrationDir,
                       sizeof(SysDataInfoStruct) - record_layout::kCalibrationDir);

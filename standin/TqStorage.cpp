@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -63,12 +64,13 @@ bool TqStorage::Open(const char* path, const char* mode) {
     return true;
   }
   if (std::strcmp(mode, "rb") == 0 || std::strcmp(mode, "r") == 0) {
-    standin::FileSystem* fs = standin::GetFileSystem();
-    const int fd = fs->Open(where, O_RDONLY | O_CLOEXEC, 0);
-    if (fd < 0) return false;
+    // A FIFO or a device is refused without blocking, a directory too.
     struct stat st;
-    if (fs->Fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-      fs->Close(fd);
+    const int fd = standin::detail::OpenRegular(where, O_RDONLY, 0, &st);
+    if (fd < 0) return false;
+    if (st.st_size > kMaxReadSize) {
+      standin::GetFileSystem()->Close(fd);
+      errno = EFBIG;
       return false;
     }
     impl_->fd = fd;
@@ -141,6 +143,14 @@ int TqStorage::Seek(long long offset, EN_POS pos) {
   impl_->begin = impl_->end = 0;
   impl_->failed = false;
   return 0;
+}
+
+long long TqStorage::Tell() const {
+  if (impl_->mode != Impl::Mode::kRead) return -1;
+  const long long at = standin::GetFileSystem()->Seek(impl_->fd, 0, SEEK_CUR);
+  if (at < 0) return -1;
+  // The descriptor is ahead of the reader by what is still buffered.
+  return at - static_cast<long long>(impl_->end - impl_->begin);
 }
 
 int TqStorage::Close() {

@@ -18,10 +18,12 @@
 #include <string>
 #include <thread>
 
+#include "platform/TqDbgOutput.h"
 #include "platform/TqSimulation.h"
 #include "standin/FileSystem.h"
 #include "standin/FileUtil.h"
 #include "standin/ProcessId.h"
+#include "standin/RootedPath.h"
 
 TqSyncObjectBase::~TqSyncObjectBase() = default;
 
@@ -158,23 +160,58 @@ std::string EncodeName(const std::string& name) {
   return out + ".lock";
 }
 
-// The directory of lock files, created when missing; empty when unusable.
-std::string LockDir() {
+// The directory of lock files, created when missing; empty when unusable,
+// with *why saying why (errno tells the system's reason).
+//
+// A lock file that another user can create, replace or remove is no lock:
+// that user could make two processes believe each holds it. So the
+// directory must be a real directory (not a link), owned by this user (or,
+// in a simulated unit, by the unit's owner), and writable by nobody else.
+// Anything else is an error, never a quiet fall-back to a lock that only
+// this process respects.
+std::string LockDir(const char** why) {
   standin::FileSystem* fs = standin::GetFileSystem();
   const std::string root = TqSimRoot();
   std::string dir;
   if (!root.empty()) {
     dir = (root == "/" ? std::string() : root) + "/.tqlocks";
   } else {
-    dir = "/tmp/.tqlocks-" + std::to_string(static_cast<unsigned long>(::getuid()));
+    dir = "/tmp/.tqlocks-" + std::to_string(static_cast<unsigned long>(::geteuid()));
   }
   struct stat st;
-  if (fs->Stat(dir, &st) != 0) {
-    if (fs->Mkdir(dir, root.empty() ? 0700 : 0755) != 0 && errno != EEXIST) return std::string();
+  if (fs->Stat(dir, &st) != 0 && fs->Mkdir(dir, root.empty() ? 0700 : 0755) != 0 && errno != EEXIST) {
+    *why = "cannot create the lock directory";
+    return std::string();
   }
-  // A directory in a shared /tmp must be ours, not something planted there.
-  if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::string();
-  if (root.empty() && st.st_uid != ::getuid()) return std::string();
+  const int fd = standin::detail::OpenPath(dir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
+  if (fd < 0) {
+    *why = errno == ELOOP ? "the lock directory is a symbolic link"
+                          : (errno == ENOTDIR ? "the lock directory is not a directory" : "cannot open the lock directory");
+    return std::string();
+  }
+  const bool statOk = ::fstat(fd, &st) == 0;
+  const int saved = errno;
+  ::close(fd);
+  errno = saved;
+  if (!statOk) {
+    *why = "cannot read the lock directory's status";
+    return std::string();
+  }
+  bool ownerOk = st.st_uid == ::geteuid();
+  if (!ownerOk && !root.empty()) {
+    struct stat rootSt;
+    ownerOk = ::stat(root.c_str(), &rootSt) == 0 && rootSt.st_uid == st.st_uid;
+  }
+  if (!ownerOk) {
+    errno = EPERM;
+    *why = "the lock directory belongs to another user";
+    return std::string();
+  }
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    errno = EPERM;
+    *why = "the lock directory is writable by other users";
+    return std::string();
+  }
   return dir;
 }
 
@@ -203,8 +240,9 @@ TqSharedSyncObject::TqSharedSyncObject(const char* name) : impl_(new Impl()) {
   if (!slot) {
     slot = std::make_shared<SharedEntry>();
     slot->name = name;
-    const std::string dir = LockDir();
-    // Without a lock file the name still identifies the process-local lock.
+    const char* why = nullptr;
+    const std::string dir = LockDir(&why);
+    // An unusable directory is reported by lock(), which tries again.
     if (!dir.empty()) slot->lockPath = dir + "/" + EncodeName(name);
   }
   impl_->entry = slot;
@@ -242,30 +280,47 @@ void TqSharedSyncObject::lock() const {
   e.released.wait(lock, [&e] { return e.depth == 0; });
   e.owner = me;
   e.depth = 1;
-  if (e.lockPath.empty() && !e.name.empty()) {
-    // The directory of lock files was unusable when the entry was made; a
-    // lock without its file excludes nobody outside this process, so try
-    // again rather than stay local for the life of the entry.
-    const std::string dir = LockDir();
+  e.fileLocked = false;
+  if (e.name.empty()) return;  // an object without name is local by contract
+  const char* why = nullptr;
+  if (e.lockPath.empty()) {
+    // The directory of lock files was unusable when the entry was made: try
+    // again, it may have been repaired.
+    const std::string dir = LockDir(&why);
     if (!dir.empty()) e.lockPath = dir + "/" + EncodeName(e.name);
   }
-  if (e.lockPath.empty()) return;
-  if (e.fd < 0) {
-    standin::FileSystem* fs = standin::GetFileSystem();
-    e.fd = fs->Open(e.lockPath, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+  if (!e.lockPath.empty() && e.fd < 0) {
+    // Never blocks on a FIFO planted as the lock file, never follows a link.
+    e.fd = standin::detail::OpenRegular(e.lockPath, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
     // The directory of lock files may have gone since the entry was made.
-    if (e.fd < 0 && errno == ENOENT && !LockDir().empty()) {
-      e.fd = fs->Open(e.lockPath, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (e.fd < 0 && errno == ENOENT && !LockDir(&why).empty()) {
+      e.fd = standin::detail::OpenRegular(e.lockPath, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
     }
+    if (e.fd < 0 && why == nullptr) why = "cannot open the lock file";
     e.fdPid = pid;
   }
-  if (e.fd < 0) return;  // process-local exclusion only
-  const int fd = e.fd;
-  // Other threads of this process wait on depth; the file lock may take long.
-  lock.unlock();
-  const bool locked = standin::detail::LockFd(fd);
-  lock.lock();
-  e.fileLocked = locked;
+  if (e.fd >= 0) {
+    const int fd = e.fd;
+    // Other threads of this process wait on depth; the file lock may take long.
+    lock.unlock();
+    const bool locked = standin::detail::LockFd(fd);
+    lock.lock();
+    e.fileLocked = locked;
+    if (!locked) why = "cannot lock the lock file";
+  }
+  if (!e.fileLocked) {
+    // The caller holds only the process-local part: say so loudly, and let
+    // HeldAcrossProcesses() tell the caller not to go on as if locked.
+    if (why == nullptr) why = "no lock file";
+    TqDbgOutput::DbgPrintStdErr(__FILE__, "lock", __LINE__, "inter-process lock \"%s\" not taken (%s, %s)\n",
+                                e.name.c_str(), why, e.lockPath.empty() ? "no lock directory" : e.lockPath.c_str());
+  }
+}
+
+bool TqSharedSyncObject::HeldAcrossProcesses() const {
+  SharedEntry& e = *impl_->entry;
+  std::lock_guard<std::mutex> lock(e.mutex);
+  return e.depth > 0 && e.owner == std::this_thread::get_id() && e.fileLocked;
 }
 
 void TqSharedSyncObject::unlock() const {

@@ -72,7 +72,7 @@ bool CustomizeSysDataProductImpl::import(std::string& path) {
     return false;
   }
   const std::string dir = CustomizeUtility::directoryOf(path);
-  if (!checkHeader(file) || !checkData(file, dir.c_str())) {
+  if (!checkSize(file) || !checkHeader(file) || !checkData(file, dir.c_str())) {
     file.Close();
     return false;
   }
@@ -110,6 +110,23 @@ bool CustomizeSysDataProductImpl::importData(TqStorage& file, const char* dir) {
     }
   }
   return result;
+}
+
+bool CustomizeSysDataProductImpl::checkSize(TqStorage& file) {
+  // Measured before a line is read: a huge file is refused at once.
+  long long size = -1;
+  if (file.Seek(0, TqStorage::TQ_SEEK_END) == 0) size = file.Tell();
+  if (file.Seek(0, TqStorage::TQ_SEEK_SET) != 0 || size < 0) {
+    TqDbgOutput::DbgPrint(kSource, "checkSize", __LINE__, TqDbgOutput::TQ_TAG_ERROR,
+                          "<----- Failure to open file !!!!! ----->\n");
+    return false;
+  }
+  if (size > kMaxFileSize) {
+    TqDbgOutput::DbgPrint(kSource, "checkSize", __LINE__, TqDbgOutput::TQ_TAG_ERROR,
+                          "<----- Size of InitializeValueCustomize is NG[%lld] !!!!! ----->\n", size);
+    return false;
+  }
+  return true;
 }
 
 bool CustomizeSysDataProductImpl::checkHeader(TqStorage& file) {

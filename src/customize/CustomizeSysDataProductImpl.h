@@ -25,7 +25,8 @@ class SYSDATA_API CustomizeSysDataProductImpl {
 
   // Validates the file at path, copies its caution image and then the file
   // itself into "/Syslog/"; true only when every step succeeded. A file that
-  // cannot be opened or fails validation leaves "/Syslog/" as it was; a failed
+  // cannot be opened, is too large or fails validation leaves "/Syslog/" as
+  // it was; a failed
   // copy leaves no stored caution image. When the name of the stored copy is
   // not known (the function switches cannot be mapped or hold no name), the
   // import fails like a failed copy.
@@ -33,6 +34,12 @@ class SYSDATA_API CustomizeSysDataProductImpl {
   // The import pass: copies the image of every "[caution]" entry, in file
   // order, to "/Syslog/dop_startup_caution_img.png".
   bool importData(TqStorage& file, const char* dir);
+  // A dealer file is a few hundred short lines; one larger than this is not
+  // one, and reading it through would only cost time.
+  static constexpr long long kMaxFileSize = 1024 * 1024;
+  // The open file must be at most kMaxFileSize bytes; it is left at its
+  // start. Logged in the form of the other rejections when it is larger.
+  bool checkSize(TqStorage& file);
   // Line 1 must read "DOP_Customize" once TAB, LF and CR are removed.
   bool checkHeader(TqStorage& file);
   // Every further line up to "~END" or the end; stops at the first rejection.
