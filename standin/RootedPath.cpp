@@ -217,10 +217,13 @@ int WalkOpen(int rootFd, const std::string& rel, int flags, mode_t mode) {
       }
     }
     if (fd >= 0) return fd;
-    if (!follow || errno != ELOOP) return -1;
+    // A link met with O_NOFOLLOW fails with ELOOP, or with ENOTDIR when
+    // O_DIRECTORY is asked for too.
+    const int err = errno;
+    if (!follow || (err != ELOOP && err != ENOTDIR)) return -1;
     struct stat st;
     if (::fstatat(walker.dir(), last.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode)) {
-      errno = ELOOP;
+      errno = err;
       return -1;
     }
     if (!walker.Splice(last)) return -1;
