@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
@@ -218,6 +219,59 @@ TEST_F(CustomizeImportTest, WithoutFunctionSwitchesNothingIsStored) {
   EXPECT_EQ(customize_test::customizeLogs(capture), (std::vector<Logged>{kCustomizeCopyError}));
   EXPECT_EQ(storedImage(), kAbsent);
   EXPECT_TRUE(standin::testing::HostCalls().empty());
+}
+
+// A 3 GB dealer file was read line by line to the end (and a 1 GB one took
+// 12 s) before anything was decided: the size is now checked first.
+TEST_F(CustomizeImportTest, HugeCustomizationFileIsRefusedBeforeValidation) {
+  struct Row {
+    const char* what;
+    long long size;  // the file is the header and one entry, then zeros to size
+    bool imported;
+    bool storageRefuses;  // past what TqStorage opens at all
+  };
+  const long long limit = CustomizeSysDataProductImpl::kMaxFileSize;
+  const std::string text = std::string(kHeader) + "[demo]1\n~END\n";
+  for (const Row& row : {Row{"small", 0, true, false}, Row{"at the limit", limit, true, false},
+                         Row{"one byte over", limit + 1, false, false},
+                         Row{"3 GB", 3ll * 1024 * 1024 * 1024, false, true}}) {
+    SCOPED_TRACE(row.what);
+    unit.makeSyslog();
+    sysdata_test::writeFile(syslogDisk(kImage), "old");
+    sysdata_test::removeTree(syslogDisk(sysdata_test::SimUnit::kCustomizeFileName));
+    std::string path = writeCustomization(text);
+    if (row.size > 0) {
+      ASSERT_EQ(::truncate(mediaDisk(kFileName).c_str(), static_cast<off_t>(row.size)), 0);
+    }
+    standin::testing::ScopedLogCapture capture;
+    CustomizeSysDataProduct product;
+    EXPECT_EQ(product.import(path), row.imported);
+    if (!row.imported) {
+      const Logged expected =
+          row.storageRefuses
+              ? Logged{kImplSource, "import", "<----- Failure to open file !!!!! ----->\n"}
+              : Logged{kImplSource, "checkSize",
+                       "<----- Size of InitializeValueCustomize is NG[" + std::to_string(row.size) + "] !!!!! ----->\n"};
+      EXPECT_EQ(customize_test::customizeLogs(capture), (std::vector<Logged>{expected}));
+      EXPECT_EQ(storedImage(), "old");
+      EXPECT_EQ(storedCopy(), kAbsent);
+    }
+  }
+}
+
+// A FIFO handed over as the dealer file hung the import in open.
+TEST_F(CustomizeImportTest, FifoAsCustomizationFileDoesNotHang) {
+  unit.makeSyslog();
+  ASSERT_EQ(::mkfifo(mediaDisk(kFileName).c_str(), 0600), 0);
+  ::alarm(30);  // a hang ends the test process instead of the CI run
+  standin::testing::ScopedLogCapture capture;
+  std::string path = std::string(kMedia) + kFileName;
+  CustomizeSysDataProduct product;
+  EXPECT_FALSE(product.import(path));
+  ::alarm(0);
+  EXPECT_EQ(customize_test::customizeLogs(capture),
+            (std::vector<Logged>{{kImplSource, "import", "<----- Failure to open file !!!!! ----->\n"}}));
+  EXPECT_EQ(storedCopy(), kAbsent);
 }
 
 }  // namespace
