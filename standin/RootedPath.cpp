@@ -259,9 +259,19 @@ int Openat2(int rootFd, const char* rel, int flags, mode_t mode) {
   how.mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? mode : 0;
   how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS;
   long fd;
-  do {
+  int races = 0;
+  for (;;) {
     fd = ::syscall(SYS_openat2, rootFd, rel, &how, sizeof how);
-  } while (fd < 0 && errno == EINTR);
+    if (fd >= 0 || errno == EINTR) {
+      if (fd >= 0) break;
+      continue;
+    }
+    // The kernel answers EAGAIN when a rename or mount anywhere on the
+    // machine raced with the lookup and it cannot prove that ".." stayed
+    // inside: try again, then let the walk decide.
+    if (errno != EAGAIN) break;
+    if (++races > 8) return -2;
+  }
   if (fd >= 0) return static_cast<int>(fd);
   if (errno == ENOSYS) {
     g_openat2Missing.store(true, std::memory_order_relaxed);
