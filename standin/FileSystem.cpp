@@ -112,15 +112,8 @@ class PosixFs final : public FileSystem {
 
   int Stat(const std::string& path, struct stat* st) override {
     detail::RootedPath rooted;
-    if (!detail::SplitRooted(path, &rooted)) return ::stat(path.c_str(), st);
-    if (!rooted.root) return -1;
-    const int fd = detail::OpenBeneath(rooted.root->fd(), rooted.rel, O_PATH | O_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    const int rc = ::fstat(fd, st);
-    const int saved = errno;
-    ::close(fd);
-    errno = saved;
-    return rc;
+    if (!detail::SplitRootedAs(path, &rooted, false)) return ::stat(path.c_str(), st);
+    return detail::StatBeneath(path, st);
   }
 
   int Fstat(int fd, struct stat* st) override { return ::fstat(fd, st); }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/TqSimulation.h"
@@ -40,12 +41,14 @@ std::shared_ptr<RootDir>& CachedRoot() {
 
 // The root's descriptor, opened once per root. A root directory that was
 // removed (and maybe made again under the same name) is opened again.
-std::shared_ptr<RootDir> RootFor(const std::string& root) {
+// validate: check that the kept descriptor's directory still exists (a
+// caller that finds its file through it has shown that already).
+std::shared_ptr<RootDir> RootFor(const std::string& root, bool validate) {
   std::lock_guard<std::mutex> lock(RootMutex());
   std::shared_ptr<RootDir>& cached = CachedRoot();
   if (cached && cached->path() == root) {
     struct stat st;
-    if (::fstat(cached->fd(), &st) == 0 && st.st_nlink > 0) return cached;
+    if (!validate || (::fstat(cached->fd(), &st) == 0 && st.st_nlink > 0)) return cached;
   }
   int fd;
   do {
@@ -285,7 +288,9 @@ int Openat2(int rootFd, const char* rel, int flags, mode_t mode) {
 
 }  // namespace
 
-bool SplitRooted(const std::string& path, RootedPath* out) {
+bool SplitRooted(const std::string& path, RootedPath* out) { return SplitRootedAs(path, out, true); }
+
+bool SplitRootedAs(const std::string& path, RootedPath* out, bool validateRoot) {
   out->root.reset();
   out->rel.clear();
   if (path.empty() || path[0] != '/') return false;
@@ -297,7 +302,7 @@ bool SplitRooted(const std::string& path, RootedPath* out) {
   while (start < path.size() && path[start] == '/') ++start;
   if (start == path.size()) return false;  // the root itself
   out->rel.assign(path, start, std::string::npos);
-  out->root = RootFor(root);
+  out->root = RootFor(root, validateRoot);
   return true;
 }
 
@@ -350,6 +355,91 @@ int OpenParentOf(const std::string& path, std::string* last, bool* owned) {
   *owned = true;
   if (!rooted.root) return -1;
   return OpenParentBeneath(rooted.root->fd(), rooted.rel, last);
+}
+
+namespace {
+
+// The kept directories of one root. Descriptors are closed only when the
+// cache goes (with its root, once no caller uses it), so a caller may use a
+// descriptor outside the mutex.
+class DirCache {
+ public:
+  ~DirCache() {
+    for (auto& entry : dirs_) ::close(entry.second);
+    for (int fd : retired_) ::close(fd);
+  }
+  std::mutex mutex;
+  std::unordered_map<std::string, int> dirs_;
+  std::vector<int> retired_;
+  std::weak_ptr<RootDir> root;
+};
+
+constexpr std::size_t kMaxKeptDirs = 64;
+
+std::shared_ptr<DirCache> CacheFor(const std::shared_ptr<RootDir>& root) {
+  static std::mutex* const mutex = new std::mutex();
+  static auto* const current = new std::shared_ptr<DirCache>();
+  std::lock_guard<std::mutex> lock(*mutex);
+  if (!*current || (*current)->root.lock() != root) {
+    *current = std::make_shared<DirCache>();
+    (*current)->root = root;
+  }
+  return *current;
+}
+
+// The kept descriptor of directory relDir beneath root; -1 when it cannot be
+// kept (the caller resolves the whole path instead).
+// fresh: drop the kept descriptor and resolve the directory again.
+int KeptDir(DirCache& cache, int rootFd, const std::string& relDir, bool fresh) {
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  auto it = cache.dirs_.find(relDir);
+  if (it != cache.dirs_.end()) {
+    if (!fresh) return it->second;
+    // The old descriptor may be in use by another thread: keep it open.
+    cache.retired_.push_back(it->second);
+    cache.dirs_.erase(it);
+  }
+  if (cache.dirs_.size() >= kMaxKeptDirs || cache.retired_.size() >= kMaxKeptDirs) return -1;
+  const int fd = OpenBeneath(rootFd, relDir, O_PATH | O_DIRECTORY, 0);
+  if (fd < 0) return -1;
+  cache.dirs_.emplace(relDir, fd);
+  return fd;
+}
+
+int StatByResolution(int rootFd, const std::string& rel, struct stat* st) {
+  const int fd = OpenBeneath(rootFd, rel, O_PATH, 0);
+  if (fd < 0) return -1;
+  const int rc = ::fstat(fd, st);
+  CloseKeepErrno(fd);
+  return rc;
+}
+
+}  // namespace
+
+int StatBeneath(const std::string& path, struct stat* st) {
+  // Found through the kept directory, a file shows that directory (and so
+  // the root) still exists: the root is not checked first.
+  RootedPath rooted;
+  SplitRootedAs(path, &rooted, false);
+  if (!rooted.root) return -1;
+  const std::string& rel = rooted.rel;
+  const std::size_t slash = rel.find_last_of('/');
+  const std::string base = slash == std::string::npos ? rel : rel.substr(slash + 1);
+  const std::string relDir = slash == std::string::npos ? std::string() : rel.substr(0, slash);
+  if (!base.empty() && base != "." && base != "..") {
+    // A file in the root itself needs no kept directory.
+    const std::shared_ptr<DirCache> cache = relDir.empty() ? nullptr : CacheFor(rooted.root);
+    const int dirFd = cache ? KeptDir(*cache, rooted.root->fd(), relDir, false) : rooted.root->fd();
+    if (dirFd >= 0 && ::fstatat(dirFd, base.c_str(), st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISLNK(st->st_mode)) {
+      return 0;
+    }
+    // Missing there, or a link (followed within the root, as by the full
+    // resolution), or the kept directory is gone: resolve afresh.
+    if (cache && dirFd >= 0) KeptDir(*cache, rooted.root->fd(), relDir, true);
+  }
+  SplitRootedAs(path, &rooted, true);
+  if (!rooted.root) return -1;
+  return StatByResolution(rooted.root->fd(), rel, st);
 }
 
 bool WalkForced() { return UseWalk(); }

@@ -15,6 +15,7 @@
 // as the real host does.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <memory>
@@ -52,6 +53,9 @@ struct RootedPath {
 // and errno set: the caller must fail the call rather than use the path as
 // it stands.
 bool SplitRooted(const std::string& path, RootedPath* out);
+// The same; validateRoot false skips the check that the root directory
+// still exists (the caller proves it otherwise).
+bool SplitRootedAs(const std::string& path, RootedPath* out, bool validateRoot);
 
 // open(2) of rel beneath root: flags as for open; a link in the last
 // component is followed within the root unless flags has O_NOFOLLOW.
@@ -62,6 +66,18 @@ int OpenBeneath(int rootFd, const std::string& rel, int flags, mode_t mode);
 // descriptor the caller closes, and that last component (not resolved).
 // -1 with errno on failure.
 int OpenParentBeneath(int rootFd, const std::string& rel, std::string* last);
+
+// stat(2) of path (which lies beneath the root: SplitRooted said so), a link
+// in the last component followed within the root. The directories that hold the files looked at are kept open (as
+// O_PATH descriptors resolved beneath the root, so they can never point out
+// of it even if a directory is later replaced by a link): a settings file
+// is checked at every open, and a full resolution each time would cost more
+// than the check itself. When the file is not found through a kept
+// directory, the directory is resolved again (it may have been removed or
+// replaced) and the answer is that of the full resolution. (A directory
+// renamed away while its files stay is still looked in until a file is not
+// found there: never outside the root, but possibly out of date.)
+int StatBeneath(const std::string& path, struct stat* st);
 
 // The same operations for any path: beneath the root when the path lies
 // there, plain otherwise. OpenParentOf returns AT_FDCWD (nothing to close)

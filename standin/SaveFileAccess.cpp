@@ -59,6 +59,9 @@ constexpr long long kMaxBinarySize = 64ll * 1024 * 1024;
 // The import/export copy of a binary record is read whole; one larger than
 // this is not a record of ours.
 constexpr std::size_t kMaxBinaryCopy = 1024u * 1024u;
+// The same for the copy of a key=value file: a product file holds a few
+// dozen keys.
+constexpr std::size_t kMaxTextCopy = 1024u * 1024u;
 
 // The lock of one file object: exclusive against the other threads (local
 // part) and against every other descriptor of the lock file, in this process
@@ -175,10 +178,12 @@ struct LoadedText {
   bool clean = true;      // the file on disk is exactly doc's clean form
   bool modified = false;  // doc changed since load or last flush
 
+  // The import/export copy of a key=value file on a medium: one larger than
+  // kMaxTextCopy is refused (errno EFBIG) before it is read.
   bool Load(const std::string& path) {
     std::string text;
-    bool cut = false;
-    switch (standin::detail::ReadWholeFile(path, &text, standin::detail::kMaxWholeFile, &cut)) {
+    const bool cut = false;
+    switch (standin::detail::ReadWholeFile(path, &text, kMaxTextCopy)) {
       case ReadResult::kMissing:
         doc.Clear();
         exists = false;

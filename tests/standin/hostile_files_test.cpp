@@ -228,6 +228,28 @@ TEST_P(RootEscapeTest, LinksInTheUnitNeverLeadOutOfIt) {
   }
 }
 
+// The directories that stats go through are kept open; one removed and
+// replaced by a link must be resolved again, within the root.
+TEST_P(RootEscapeTest, KeptDirectoryReplacedByALinkIsResolvedAgain) {
+  makeDirs(disk("/Syslog"));
+  writeFile(disk("/Syslog/victim.txt"), "inside\n");
+  EXPECT_TRUE(TqFileSys::IsExist("/Syslog/victim.txt"));
+  removeTree(disk("/Syslog"));
+  ASSERT_EQ(::symlink(outside_.c_str(), disk("/Syslog").c_str()), 0);
+  EXPECT_FALSE(TqFileSys::IsExist("/Syslog/victim.txt")) << "a link out of the unit was followed";
+  ::unlink(disk("/Syslog").c_str());
+  makeDirs(disk("/Syslog"));
+  EXPECT_FALSE(TqFileSys::IsExist("/Syslog/victim.txt"));
+  writeFile(disk("/Syslog/victim.txt"), "again\n");
+  EXPECT_TRUE(TqFileSys::IsExist("/Syslog/victim.txt"));
+  // A link as the last component is followed within the root.
+  ASSERT_EQ(::symlink("/Syslog/victim.txt", disk("/Syslog/alias.txt").c_str()), 0);
+  EXPECT_TRUE(TqFileSys::IsExist("/Syslog/alias.txt"));
+  ::unlink(disk("/Syslog/alias.txt").c_str());
+  ASSERT_EQ(::symlink((outside_ + "/victim.txt").c_str(), disk("/Syslog/alias.txt").c_str()), 0);
+  EXPECT_FALSE(TqFileSys::IsExist("/Syslog/alias.txt"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Resolutions, RootEscapeTest, ::testing::Values(Resolution::kKernel, Resolution::kWalk),
                          resolutionName);
 
@@ -438,6 +460,15 @@ TEST_P(SizeLimitTest, HugeFilesAreRefusedBeforeTheyAreRead) {
        [] {
          SaveFileAccessFactory factory;
          std::unique_ptr<SaveFileAccess> file(factory.Create("SxmTeamDb.ini", "r+"));
+         if (!file || !file->FOpenForImportExport("/media")) return false;
+         file->FCloseForImportExport();
+         return true;
+       },
+       false},
+      {"key=value import copy of 3 GB", "/media/DriveRecorder.ini", 3ll * 1024 * 1024 * 1024,
+       [] {
+         SaveFileAccessFactory factory;
+         std::unique_ptr<SaveFileAccessMetaText> file(factory.CreateMetaText("DriveRecorder.ini", "a+"));
          if (!file || !file->FOpenForImportExport("/media")) return false;
          file->FCloseForImportExport();
          return true;
