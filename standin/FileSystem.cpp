@@ -85,6 +85,13 @@ class PosixFs final : public FileSystem {
   int Rename(const std::string& from, const std::string& to) override {
     Parent a(from);
     if (!a.ok()) return -1;
+    // A replacement renames within one directory: resolve it once.
+    const std::size_t slashFrom = from.find_last_of('/');
+    const std::size_t slashTo = to.find_last_of('/');
+    if (a.owned && slashFrom != std::string::npos && slashFrom == slashTo &&
+        from.compare(0, slashFrom, to, 0, slashTo) == 0) {
+      return ::renameat(a.fd, a.name.c_str(), a.fd, to.c_str() + slashTo + 1);
+    }
     Parent b(to);
     if (!b.ok()) return -1;
     return ::renameat(a.fd, a.name.c_str(), b.fd, b.name.c_str());
