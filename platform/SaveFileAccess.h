@@ -42,6 +42,14 @@
 // FlushForImportExport writes it. These calls outside their open/close pair
 // return false.
 //
+// Files that are not files. Neither FOpen nor FOpenForImportExport ever
+// blocks: a FIFO, a device or a socket in the place of the file (or of its
+// lock file) makes them fail at once with errno EINVAL, a directory with
+// EISDIR; neither counts as missing, so nothing is written over it. A copy
+// larger than 1 MiB (no product file is near it) is refused before it is
+// read (EFBIG). Beneath a simulation root, every link is followed as if the
+// root were "/": no file object reads or writes outside the unit.
+//
 // getFullPath(out) sets out to the file's full path on disk (under the
 // simulation root, when one is set) and returns true; it returns false and
 // leaves out empty only for an object without directory, which creation never

@@ -681,6 +681,9 @@ std::string DirectoryFor(const std::string& name) {
     }
   }
   if (dir.empty()) return dir;
+  // Under a simulation root, a relative directory would be taken from the
+  // working directory, outside the unit: it is a directory of the unit too.
+  if (dir[0] != '/' && !TqSimRoot().empty()) dir.insert(0, "/");
   return TqSimPath(dir.c_str());
 }
 

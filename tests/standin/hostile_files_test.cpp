@@ -250,6 +250,27 @@ TEST_P(RootEscapeTest, KeptDirectoryReplacedByALinkIsResolvedAgain) {
   EXPECT_FALSE(TqFileSys::IsExist("/Syslog/alias.txt"));
 }
 
+// A save directory given relative in the host's record was taken from the
+// working directory, wherever that is.
+TEST_P(RootEscapeTest, RelativeSaveDirectoryStaysInTheUnit) {
+  std::string relative;
+  for (int i = 0; i < 24; ++i) relative += "../";
+  relative += outside_.substr(1);
+  unit.setSaveFileDir(relative.c_str());
+  SaveFileAccessFactory factory;
+  std::unique_ptr<SaveFileAccessMetaText> file(factory.CreateMetaText("Mic.ini", "a+"));
+  ASSERT_NE(file, nullptr);
+  std::string where;
+  ASSERT_TRUE(file->getFullPath(where));
+  EXPECT_EQ(where.compare(0, unit.root().size() + 1, unit.root() + "/"), 0) << where;
+  if (file->FOpen()) {
+    file->Set("EchoCancel", 0);
+    EXPECT_FALSE(file->Flush());
+    file->FClose();
+  }
+  EXPECT_EQ(snapshot(outside_), before_);
+}
+
 INSTANTIATE_TEST_SUITE_P(Resolutions, RootEscapeTest, ::testing::Values(Resolution::kKernel, Resolution::kWalk),
                          resolutionName);
 
