@@ -185,8 +185,13 @@ std::string LockDir(const char** why) {
   }
   const int fd = standin::detail::OpenPath(dir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
   if (fd < 0) {
-    *why = errno == ELOOP ? "the lock directory is a symbolic link"
-                          : (errno == ENOTDIR ? "the lock directory is not a directory" : "cannot open the lock directory");
+    if (errno == ELOOP) {
+      *why = "the lock directory is a symbolic link";
+    } else if (errno == ENOTDIR) {
+      *why = "the lock directory is not a directory";
+    } else {
+      *why = "cannot open the lock directory";
+    }
     return std::string();
   }
   const bool statOk = ::fstat(fd, &st) == 0;

@@ -251,7 +251,8 @@ TEST_F(CustomizeImportTest, HugeCustomizationFileIsRefusedBeforeValidation) {
           row.storageRefuses
               ? Logged{kImplSource, "import", "<----- Failure to open file !!!!! ----->\n"}
               : Logged{kImplSource, "checkSize",
-                       "<----- Size of InitializeValueCustomize is NG[" + std::to_string(row.size) + "] !!!!! ----->\n"};
+                       "<----- Size of InitializeValueCustomize is NG[" + std::to_string(row.size) +
+                           "] !!!!! ----->\n"};
       EXPECT_EQ(customize_test::customizeLogs(capture), (std::vector<Logged>{expected}));
       EXPECT_EQ(storedImage(), "old");
       EXPECT_EQ(storedCopy(), kAbsent);

@@ -24,6 +24,7 @@
 #include "platform/TqFileSys.h"
 #include "platform/TqStorage.h"
 #include "platform/TqSync.h"
+#include "standin/testing/FaultInjection.h"
 #include "standin/testing/LogCapture.h"
 #include "standin/testing/PathResolution.h"
 #include "tests/support/SimUnit.h"
@@ -515,6 +516,79 @@ TEST_P(SizeLimitTest, HugeFilesAreRefusedBeforeTheyAreRead) {
 INSTANTIATE_TEST_SUITE_P(Resolutions, SizeLimitTest, ::testing::Values(Resolution::kKernel, Resolution::kWalk),
                          resolutionName);
 
+// ---- a failure keeps the system's reason ----
+
+class FailureReasonTest : public HostileFilesTest {};
+
+// A write on a full disk reported "Input/output error" or nothing at all:
+// every failing step of a copy, a whole-file write or a store flush must
+// leave errno at the reason of the step that failed.
+TEST_P(FailureReasonTest, FullDiskAtAnyStepIsReportedAsSuch) {
+  using standin::testing::CallKind;
+  using standin::testing::FaultInjectionFileSystem;
+  struct Row {
+    const char* what;
+    std::function<bool()> act;
+  };
+  SaveFileAccessFactory factory;
+  std::unique_ptr<SaveFileAccessMetaText> mic(factory.CreateMetaText("Mic.ini", "a+"));
+  ASSERT_NE(mic, nullptr);
+  int value = 0;
+  const std::vector<Row> rows = {
+      {"TqFileSys::Copy",
+       [] { return TqFileSys::Copy("/media/image.png", "/Syslog/dop_startup_caution_img.png", false, false); }},
+      {"TqStorage write",
+       [] {
+         TqStorage out;
+         if (!out.Open("/data/save/SxmTeamDb.ini", "w")) return false;
+         if (out.Write("record", 6) != 6) {
+           const int saved = errno;
+           out.Close();
+           errno = saved;
+           return false;
+         }
+         return out.Close() == 0;
+       }},
+      {"store flush",
+       [&mic, &value] {
+         if (!mic->FOpen()) return false;
+         mic->Set("EchoCancel", ++value);
+         const bool ok = mic->Flush();
+         const int saved = errno;
+         mic->FClose();
+         errno = saved;
+         return ok;
+       }},
+  };
+  makeDirs(disk("/media"));
+  makeDirs(disk("/Syslog"));
+  writeFile(disk("/media/image.png"), "image\n");
+  for (const Row& row : rows) {
+    // A dry run counts the steps that change the disk.
+    std::size_t steps = 0;
+    {
+      standin::testing::ScopedFaultInjection faults;
+      ASSERT_TRUE(row.act()) << row.what;
+      steps = faults->CallCount(CallKind::kMutating);
+    }
+    ASSERT_GT(steps, 0u) << row.what;
+    for (std::size_t n = 1; n <= steps; ++n) {
+      SCOPED_TRACE(std::string(row.what) + ", step " + std::to_string(n) + " of " + std::to_string(steps));
+      standin::testing::ScopedFaultInjection faults;
+      faults->FailNth(CallKind::kMutating, n, FaultInjectionFileSystem::FailMode::kOnce, ENOSPC);
+      errno = 0;
+      const bool ok = row.act();
+      const int err = errno;
+      if (!faults->Fired()) continue;
+      EXPECT_FALSE(ok) << "a failed step reported as success";
+      EXPECT_EQ(err, ENOSPC);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Resolutions, FailureReasonTest, ::testing::Values(Resolution::kKernel, Resolution::kWalk),
+                         resolutionName);
+
 // ---- the inter-process lock never silently stops being one ----
 
 class LockDirTest : public HostileFilesTest {};
@@ -532,7 +606,8 @@ TEST_P(LockDirTest, UnusableLockDirectoryIsAnErrorNotALocalLock) {
          writeFile(dir, "");
          return true;
        }},
-      {"mode 0777", [](const std::string& dir) { return ::mkdir(dir.c_str(), 0700) == 0 && ::chmod(dir.c_str(), 0777) == 0; }},
+      {"mode 0777",
+       [](const std::string& dir) { return ::mkdir(dir.c_str(), 0700) == 0 && ::chmod(dir.c_str(), 0777) == 0; }},
       {"owned by another user",
        [](const std::string& dir) {
          if (::geteuid() != 0) return false;
