@@ -276,3 +276,25 @@ TEST_F(CustomizeImportTest, FifoAsCustomizationFileDoesNotHang) {
 }
 
 }  // namespace
+
+namespace {
+
+// A FIFO named as the caution image hung the import in open, holding the
+// unit's lock; it now fails the import with the caution copy message and
+// leaves no stored image.
+TEST_F(CustomizeImportTest, FifoAsCautionImageFailsWithoutHanging) {
+  unit.makeSyslog();
+  sysdata_test::writeFile(syslogDisk(kImage), "old");
+  ASSERT_EQ(::mkfifo(mediaDisk("Logo.png").c_str(), 0600), 0);
+  std::string path = writeCustomization(std::string(kHeader) + "[caution]Logo.png\n");
+  ::alarm(30);  // a hang ends the test process instead of the CI run
+  standin::testing::ScopedLogCapture capture;
+  CustomizeSysDataProduct product;
+  EXPECT_FALSE(product.import(path));
+  ::alarm(0);
+  EXPECT_EQ(customize_test::customizeLogs(capture), (std::vector<Logged>{kCautionCopyError}));
+  EXPECT_EQ(storedImage(), kAbsent);
+  EXPECT_EQ(storedCopy(), kAbsent);
+}
+
+}  // namespace
