@@ -12,9 +12,8 @@
 // (errno EINVAL), a directory too (EISDIR), and neither is reported as missing
 // (ENOENT). A file to read larger than kMaxReadSize is refused before
 // anything is read (errno EFBIG): no file a host reads line by line is
-// anywhere near it, and a reader can bound its own kind of file more tightly
-// with Seek(0, TQ_SEEK_END) and Tell(). After a failed Open or Close, errno
-// tells the system's reason.
+// anywhere near it. After a failed Open or Close, errno tells the system's
+// reason.
 //
 // ReadLine(buf, size) reads the next line into buf, at most size-1 bytes, the
 // line feed included when it fits, and always NUL-terminates. A line longer
@@ -26,10 +25,10 @@
 //
 // Write(data, size) appends to a file opened "w"; returns the number of bytes
 // written, or -1. Seek(offset, pos) positions a file opened for reading and
-// returns 0 on success. Tell() is the position of the next byte ReadLine
-// reads, or -1 when no file is open for reading. Close() returns 0 on
-// success; for a "w" file the result says whether the new content was made
-// durable at path (a directory at path makes it fail: EISDIR).
+// returns 0 on success (a position past the end too: ReadLine then reads
+// nothing). Close() returns 0 on success; for a "w" file the result says
+// whether the new content was made durable at path (a directory at path
+// makes it fail: EISDIR).
 //
 // Absolute paths name files of the simulated unit when a simulation root is
 // set (see platform/TqSimulation.h); beneath the root, every link is followed
@@ -54,7 +53,6 @@ class TQPLATFORM_API TqStorage {
   long long Write(const void* data, long long size);
   int ReadLine(char* buf, int size);
   int Seek(long long offset, EN_POS pos);
-  long long Tell() const;
   int Close();
 
  private:

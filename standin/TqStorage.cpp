@@ -145,14 +145,6 @@ int TqStorage::Seek(long long offset, EN_POS pos) {
   return 0;
 }
 
-long long TqStorage::Tell() const {
-  if (impl_->mode != Impl::Mode::kRead) return -1;
-  const long long at = standin::GetFileSystem()->Seek(impl_->fd, 0, SEEK_CUR);
-  if (at < 0) return -1;
-  // The descriptor is ahead of the reader by what is still buffered.
-  return at - static_cast<long long>(impl_->end - impl_->begin);
-}
-
 int TqStorage::Close() {
   const Impl::Mode mode = impl_->mode;
   impl_->mode = Impl::Mode::kNone;

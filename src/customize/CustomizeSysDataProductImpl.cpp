@@ -113,17 +113,20 @@ bool CustomizeSysDataProductImpl::importData(TqStorage& file, const char* dir) {
 }
 
 bool CustomizeSysDataProductImpl::checkSize(TqStorage& file) {
-  // Measured before a line is read: a huge file is refused at once.
-  long long size = -1;
-  if (file.Seek(0, TqStorage::TQ_SEEK_END) == 0) size = file.Tell();
-  if (file.Seek(0, TqStorage::TQ_SEEK_SET) != 0 || size < 0) {
+  // Decided before a line is validated, with the host's own calls only: a
+  // byte at the limit's offset means the file is larger than a dealer file
+  // can be. A seek past the end is allowed and then reads nothing.
+  char probe[2] = {};
+  const bool seeked = file.Seek(kMaxFileSize, TqStorage::TQ_SEEK_SET) == 0;
+  const bool tooLarge = seeked && file.ReadLine(probe, static_cast<int>(sizeof(probe))) == 0;
+  if (!seeked || file.Seek(0, TqStorage::TQ_SEEK_SET) != 0) {
     TqDbgOutput::DbgPrint(kSource, "checkSize", __LINE__, TqDbgOutput::TQ_TAG_ERROR,
                           "<----- Failure to open file !!!!! ----->\n");
     return false;
   }
-  if (size > kMaxFileSize) {
+  if (tooLarge) {
     TqDbgOutput::DbgPrint(kSource, "checkSize", __LINE__, TqDbgOutput::TQ_TAG_ERROR,
-                          "<----- Size of InitializeValueCustomize is NG[%lld] !!!!! ----->\n", size);
+                          "<----- Size of InitializeValueCustomize is NG[>%lld] !!!!! ----->\n", kMaxFileSize);
     return false;
   }
   return true;

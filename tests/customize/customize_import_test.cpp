@@ -251,7 +251,7 @@ TEST_F(CustomizeImportTest, HugeCustomizationFileIsRefusedBeforeValidation) {
           row.storageRefuses
               ? Logged{kImplSource, "import", "<----- Failure to open file !!!!! ----->\n"}
               : Logged{kImplSource, "checkSize",
-                       "<----- Size of InitializeValueCustomize is NG[" + std::to_string(row.size) +
+                       "<----- Size of InitializeValueCustomize is NG[>" + std::to_string(limit) +
                            "] !!!!! ----->\n"};
       EXPECT_EQ(customize_test::customizeLogs(capture), (std::vector<Logged>{expected}));
       EXPECT_EQ(storedImage(), "old");
