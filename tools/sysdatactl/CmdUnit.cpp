@@ -1,4 +1,6 @@
 // create, boot, info, variants, keys.
+#include <unistd.h>
+
 #include <iostream>
 #include <set>
 
@@ -130,20 +132,31 @@ int cmdCreate(Context& ctx) {
 
   const std::string& root = ctx.rootArg;
   if (pathExists(root) && !isDirectory(root)) return fail(ctx.io, "'" + root + "' exists and is not a directory");
-  if (isRegularFile(root + "/" + kUnitConfigName) && !ctx.args.has("force")) {
+  if (pathExists(root + "/" + kUnitConfigName) && !ctx.args.has("force")) {
     return fail(ctx.io, "a unit already exists at '" + root + "' (--force replaces its unit.conf)");
   }
   if (!makeDirectories(root)) return fail(ctx.io, "cannot make the directory '" + root + "'");
   Unit unit;
   unit.root = absolutePath(root);
   unit.config = config;
+  // A unit being used while it is made again waits, and is not half-written.
+  const int lockFd = lockUnitDirectory(unit.root, &error);
+  if (lockFd < 0) return fail(ctx.io, error);
+  struct LockHolder {
+    int fd;
+    ~LockHolder() { ::close(fd); }
+  } holder{lockFd};
   for (const std::string& hostDir : {config.saveDir, config.calibrationDir, std::string("/Syslog")}) {
     if (!makeDirectories(unit.root + hostDir)) return fail(ctx.io, "cannot make '" + unit.root + hostDir + "'");
   }
-  if (!writeWholeFile(unit.root + "/" + kUnitConfigName, formatUnitConfig(config))) {
-    return fail(ctx.io, "cannot write '" + unit.root + "/" + kUnitConfigName + "'");
+  if (!writeUnitConfig(unit.root, formatUnitConfig(config), &error)) return fail(ctx.io, error);
+  // A unit made again keeps its boot count; a new one, or one whose count is
+  // damaged, starts from 0.
+  int boots = 0;
+  std::string ignored;
+  if (!pathExists(unit.root + "/" + kUnitStateName) || !readBoots(unit.root, &boots, &ignored)) {
+    if (!writeBoots(unit, 0, &error)) return fail(ctx.io, error);
   }
-  if (!isRegularFile(unit.root + "/" + kUnitStateName) && !writeBoots(unit, 0, &error)) return fail(ctx.io, error);
 
   if (ctx.json) {
     printJson(ctx, Json::object()
@@ -162,13 +175,17 @@ int cmdBoot(Context& ctx) {
   Unit unit;
   int exitCode = kExitOk;
   if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
-  const bool initialise = unit.boots == 0 || ctx.args.has("init");
+  bool initialise = false;
+  int boots = 0;
   std::string calibration;
   std::string customization;
   int initialised = 0;
   {
     std::unique_ptr<HostSession> session = powerOn(ctx, unit);
     if (!session) return kExitFailure;
+    // The count as it is under the unit's lock: concurrent boots each count.
+    boots = session->unit().boots;
+    initialise = boots == 0 || ctx.args.has("init");
     standin::testing::ScopedLogCapture capture;
 
     const bool hadCalibration = isRegularFile(session->calibrationFile());
@@ -193,9 +210,10 @@ int cmdBoot(Context& ctx) {
       customization = "not applied (no initialisation)";
     }
     reportLog(ctx, capture);
+    std::string error;
+    if (!writeBoots(session->unit(), boots + 1, &error)) return fail(ctx.io, error);
   }
-  std::string error;
-  if (!writeBoots(unit, unit.boots + 1, &error)) return fail(ctx.io, error);
+  unit.boots = boots;
 
   if (ctx.json) {
     printJson(ctx, Json::object()

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Cli.h"
+#include "SafeFile.h"
 #include "core/SystemRecords.h"
 #include "platform/TqSimulation.h"
 #include "platform/TqSingletonFinalizer.h"
@@ -44,34 +45,7 @@ long long fileSize(const std::string& path) {
 }
 
 bool readWholeFile(const std::string& path, std::string* content) {
-  if (!isRegularFile(path)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) return false;
-  *content = buffer.str();
-  return true;
-}
-
-bool writeWholeFile(const std::string& path, const std::string& content) {
-  // Whole or not at all: beside the target, then renamed over it.
-  const std::string temp = path + ".tmp." + std::to_string(::getpid());
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << content;
-    out.flush();
-    if (!out) {
-      ::unlink(temp.c_str());
-      return false;
-    }
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  return readRegularFile(path, kMaxSettingsFileBytes, content).status == ReadStatus::kOk;
 }
 
 bool makeDirectories(const std::string& path) {
@@ -118,21 +92,53 @@ std::string absolutePath(const std::string& path) {
 
 namespace {
 
-int readBoots(const std::string& root) {
+class DirFd {
+ public:
+  explicit DirFd(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+  ~DirFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  DirFd(const DirFd&) = delete;
+  DirFd& operator=(const DirFd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+bool readBoots(const std::string& root, int* boots, std::string* error) {
+  const std::string path = root + "/" + kUnitStateName;
+  DirFd dir(root);
+  if (dir.get() < 0) {
+    *error = "cannot open the unit at " + root + ": " + errnoText(errno);
+    return false;
+  }
   std::string text;
-  if (!readWholeFile(root + "/" + kUnitStateName, &text)) return 0;
+  const ReadResult read = readRegularFile(dir.get(), kUnitStateName, kMaxUnitStateBytes, &text);
+  if (read.status == ReadStatus::kMissing) {
+    *boots = 0;
+    return true;
+  }
+  if (read.status != ReadStatus::kOk) {
+    *error = "cannot read " + path + ": " + read.reason();
+    return false;
+  }
   std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     if (line.compare(0, 6, "boots=") == 0) {
       std::int64_t n = 0;
-      if (parseInRange(line.substr(6), 0, INT32_MAX, &n)) return static_cast<int>(n);
+      if (parseInRange(line.substr(6), 0, INT32_MAX, &n)) {
+        *boots = static_cast<int>(n);
+        return true;
+      }
     }
   }
-  return 0;
+  *error = path + ": damaged (no line boots=N); remove it to count boots from 0 again";
+  return false;
 }
-
-}  // namespace
 
 bool loadUnit(const std::string& rootArg, Unit* unit, std::string* error) {
   if (!isDirectory(rootArg)) {
@@ -141,10 +147,20 @@ bool loadUnit(const std::string& rootArg, Unit* unit, std::string* error) {
   }
   const std::string root = absolutePath(rootArg);
   const std::string confPath = root + "/" + kUnitConfigName;
+  DirFd dir(root);
+  if (dir.get() < 0) {
+    *error = "cannot open the unit at " + root + ": " + errnoText(errno);
+    return false;
+  }
   std::string text;
-  if (!readWholeFile(confPath, &text)) {
-    *error = "'" + rootArg + "' is not a unit (no readable " + kUnitConfigName +
-             "); make one with 'sysdatactl create'";
+  const ReadResult read = readRegularFile(dir.get(), kUnitConfigName, kMaxUnitConfBytes, &text);
+  if (read.status == ReadStatus::kMissing) {
+    *error = "'" + rootArg + "' is not a unit (no " + kUnitConfigName + "); make one with 'sysdatactl create'";
+    return false;
+  }
+  if (read.status != ReadStatus::kOk) {
+    // Never the content: a link could make it another file's.
+    *error = "cannot read " + confPath + ": " + read.reason();
     return false;
   }
   std::string parseError;
@@ -153,16 +169,46 @@ bool loadUnit(const std::string& rootArg, Unit* unit, std::string* error) {
     return false;
   }
   unit->root = root;
-  unit->boots = readBoots(root);
-  return true;
+  return readBoots(root, &unit->boots, error);
 }
 
 bool writeBoots(const Unit& unit, int boots, std::string* error) {
-  if (!writeWholeFile(unit.root + "/" + kUnitStateName, "boots=" + std::to_string(boots) + "\n")) {
-    *error = "cannot write " + unit.root + "/" + kUnitStateName + ": " + std::strerror(errno);
-    return false;
+  DirFd dir(unit.root);
+  std::string reason;
+  if (dir.get() < 0) {
+    reason = errnoText(errno);
+  } else if (replaceFile(dir.get(), kUnitStateName, "boots=" + std::to_string(boots) + "\n", 0644, &reason)) {
+    return true;
   }
-  return true;
+  *error = "cannot write " + unit.root + "/" + kUnitStateName + ": " + reason;
+  return false;
+}
+
+bool writeUnitConfig(const std::string& root, const std::string& text, std::string* error) {
+  DirFd dir(root);
+  std::string reason;
+  if (dir.get() < 0) {
+    reason = errnoText(errno);
+  } else if (replaceFile(dir.get(), kUnitConfigName, text, 0644, &reason)) {
+    return true;
+  }
+  *error = "cannot write " + root + "/" + kUnitConfigName + ": " + reason;
+  return false;
+}
+
+int lockUnitDirectory(const std::string& root, std::string* error) {
+  const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = "cannot lock the unit at " + root + ": " + errnoText(errno);
+    return -1;
+  }
+  while (::flock(fd, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    *error = "cannot lock the unit at " + root + ": " + errnoText(errno);
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 HostSession::HostSession(const Unit& unit) : HostSession(unit, false) {}
@@ -194,11 +240,10 @@ void HostSession::powerOn() {
   if (!ephemeral_) {
     // One power-on at a time per unit: the segments are the unit's, and the
     // power-off removes them.
-    lockFd_ = ::open((unit_.root + "/" + kUnitConfigName).c_str(), O_RDONLY | O_CLOEXEC);
-    if (lockFd_ < 0 || ::flock(lockFd_, LOCK_EX) != 0) {
-      error_ = "cannot lock the unit at " + unit_.root + ": " + std::strerror(errno);
-      return;
-    }
+    lockFd_ = lockUnitDirectory(unit_.root, &error_);
+    if (lockFd_ < 0) return;
+    // What another invocation did while this one waited for the lock counts.
+    if (!readBoots(unit_.root, &unit_.boots, &error_)) return;
   }
   // Every command is short; a SIGINT, SIGTERM, SIGHUP or SIGQUIT that comes
   // in while the unit is on takes effect once it is off again.

@@ -31,13 +31,27 @@ struct Unit {
 };
 
 // Resolves and loads the unit at rootArg. False with a one-line message when
-// the directory does not exist or holds no valid unit.conf.
+// the directory does not exist or holds no valid unit.conf (or a damaged
+// unit.state).
 bool loadUnit(const std::string& rootArg, Unit* unit, std::string* error);
+// The boot count in unit.state (0 when the unit has none yet). A unit.state
+// that is damaged, not a regular file or unreadable is an error: taking it
+// for a first boot would reset every product file.
+bool readBoots(const std::string& root, int* boots, std::string* error);
+// Replaces unit.state / unit.conf durably (see SafeFile.h). Call with the
+// unit's lock held (HostSession, or lockUnitDirectory).
 bool writeBoots(const Unit& unit, int boots, std::string* error);
+bool writeUnitConfig(const std::string& root, const std::string& text, std::string* error);
+
+// The unit's lock: an exclusive flock on the unit's directory itself, so
+// nothing planted in the unit can stand in for it and replacing unit.conf
+// does not change what is locked. The descriptor, or -1 with *error.
+int lockUnitDirectory(const std::string& root, std::string* error);
 
 class HostSession {
  public:
-  // Powers the unit on. Check ok() / error() afterwards.
+  // Powers the unit on. Check ok() / error() afterwards. The unit's boot
+  // count is read again once its lock is held (unit().boots).
   explicit HostSession(const Unit& unit);
   // A throw-away unit in a fresh temporary directory, removed at power-off;
   // for commands that need the host's records but no unit of the user's.
@@ -89,8 +103,9 @@ bool isDirectory(const std::string& path);
 bool isRegularFile(const std::string& path);
 bool pathExists(const std::string& path);
 long long fileSize(const std::string& path);  // -1 when missing
+// A regular file of at most the store's size limit, read without following
+// a final link or blocking (SafeFile.h); false for anything else.
 bool readWholeFile(const std::string& path, std::string* content);
-bool writeWholeFile(const std::string& path, const std::string& content);
 bool makeDirectories(const std::string& path);
 void removeTree(const std::string& path);
 std::string absolutePath(const std::string& path);
