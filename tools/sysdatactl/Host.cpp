@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <pthread.h>
+
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -211,6 +214,79 @@ int lockUnitDirectory(const std::string& root, std::string* error) {
   return fd;
 }
 
+namespace {
+
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Wakes the watcher when the command is done.
+constexpr int kWake = SIGUSR2;
+constexpr std::chrono::milliseconds kInterruptGrace{500};
+
+sigset_t watchedSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kInterrupts) sigaddset(&set, sig);
+  sigaddset(&set, kWake);
+  return set;
+}
+
+[[noreturn]] void endBySignal(int sig) {
+  ::signal(sig, SIG_DFL);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, sig);
+  ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+  ::raise(sig);
+  ::_exit(128 + sig);
+}
+
+}  // namespace
+
+bool InterruptWatch::start(std::function<void()> emergencyPowerOff) {
+  emergency_ = std::move(emergencyPowerOff);
+  const sigset_t set = watchedSignals();
+  // The watcher inherits the mask: in no thread does a signal act at once.
+  if (::pthread_sigmask(SIG_BLOCK, &set, &saved_) != 0) return false;
+  started_ = true;
+  thread_ = std::thread([this]() { watch(); });
+  return true;
+}
+
+void InterruptWatch::watch() {
+  const sigset_t set = watchedSignals();
+  for (;;) {
+    siginfo_t info;
+    const int sig = ::sigwaitinfo(&set, &info);
+    if (sig < 0) continue;  // EINTR
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (done_) return;
+    if (sig == kWake) continue;  // not ours: the command is still running
+    pending_ = sig;
+    if (poweredOff_.wait_for(lock, kInterruptGrace, [this]() { return done_; })) return;
+    // Stuck: the segments must not outlive the process.
+    emergency_();
+    endBySignal(sig);
+  }
+}
+
+void InterruptWatch::finish() {
+  if (!started_) return;
+  started_ = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    done_ = true;
+  }
+  poweredOff_.notify_all();
+  ::pthread_kill(thread_.native_handle(), kWake);
+  thread_.join();
+  int pending = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pending = pending_;
+  }
+  if (pending != 0) endBySignal(pending);
+  ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+}
+
 HostSession::HostSession(const Unit& unit) : HostSession(unit, false) {}
 
 HostSession::HostSession(const Unit& unit, bool ephemeralRoot) : unit_(unit), ephemeral_(ephemeralRoot) {
@@ -247,10 +323,15 @@ void HostSession::powerOn() {
   }
   // Every command is short; a SIGINT, SIGTERM, SIGHUP or SIGQUIT that comes
   // in while the unit is on takes effect once it is off again.
-  sigset_t deferred;
-  sigemptyset(&deferred);
-  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&deferred, sig);
-  signalsDeferred_ = ::sigprocmask(SIG_BLOCK, &deferred, &savedSignals_) == 0;
+  const std::string root = unit_.root;
+  const bool ephemeral = ephemeral_;
+  if (!interrupts_.start([root, ephemeral]() {
+        standin::testing::RemoveSimSegments();
+        if (ephemeral) removeTree(root);
+      })) {
+    error_ = "cannot watch for interrupts: " + errnoText(errno);
+    return;
+  }
   TqSimSetRoot(unit_.root.c_str());
   // Segments left by an invocation that was killed belong to an earlier
   // power cycle: a power-on starts from empty records.
@@ -296,7 +377,7 @@ HostSession::~HostSession() {
     if (ephemeral_) removeTree(unit_.root);
   }
   if (lockFd_ >= 0) ::close(lockFd_);
-  if (signalsDeferred_) ::sigprocmask(SIG_SETMASK, &savedSignals_, nullptr);
+  interrupts_.finish();
 }
 
 std::string HostSession::calibrationFile() const {

@@ -15,8 +15,12 @@
 
 #include <signal.h>
 
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "UnitConfig.h"
 #include "util/SysDataUtilProduct.h"
@@ -47,6 +51,39 @@ bool writeUnitConfig(const std::string& root, const std::string& text, std::stri
 // nothing planted in the unit can stand in for it and replacing unit.conf
 // does not change what is locked. The descriptor, or -1 with *error.
 int lockUnitDirectory(const std::string& root, std::string* error);
+
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT while a unit is on. A command is
+// short, so an interrupt waits for the power-off (which removes the unit's
+// segments) and then takes effect. But a command must never make the user
+// wait for good: when the command has not powered off within half a second
+// of the signal (it is stuck in a system call, say on a FIFO), the watcher
+// does the essential part of the power-off itself, the removal of the unit's
+// segments, and ends the process by the signal.
+class InterruptWatch {
+ public:
+  InterruptWatch() = default;
+  ~InterruptWatch() { finish(); }
+  InterruptWatch(const InterruptWatch&) = delete;
+  InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+  // Blocks the signals in the calling thread and starts the watcher.
+  bool start(std::function<void()> emergencyPowerOff);
+  // The power-off is done: stops the watcher and restores the signal mask;
+  // an interrupt that came meanwhile ends the process now.
+  void finish();
+
+ private:
+  void watch();
+
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable poweredOff_;
+  bool done_ = false;
+  int pending_ = 0;
+  std::function<void()> emergency_;
+  sigset_t saved_;
+  bool started_ = false;
+};
 
 class HostSession {
  public:
@@ -83,9 +120,8 @@ class HostSession {
   bool ephemeral_ = false;
   int lockFd_ = -1;
   // Interrupts wait for the power-off, so that a Ctrl-C cannot leave the
-  // unit's segments behind; the signals mask in force before the power-on.
-  bool signalsDeferred_ = false;
-  sigset_t savedSignals_;
+  // unit's segments behind, but never for long.
+  InterruptWatch interrupts_;
   std::string error_;
   SysDataUtilProduct util_;
 };
