@@ -6,6 +6,7 @@
 
 #include "Commands.h"
 #include "Files.h"
+#include "SafeFile.h"
 #include "accessor/SettingsDataAccessor.h"
 #include "core/Variants.h"
 #include "settings/SettingsCatalog.h"
@@ -176,6 +177,7 @@ int cmdBoot(Context& ctx) {
   int exitCode = kExitOk;
   if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
   bool initialise = false;
+  std::vector<std::string> failures;
   int boots = 0;
   std::string calibration;
   std::string customization;
@@ -193,15 +195,34 @@ int cmdBoot(Context& ctx) {
     const bool hasCalibration = isRegularFile(session->calibrationFile());
     calibration = hadCalibration ? "present" : (hasCalibration ? "created" : "missing");
 
+    if (calibration == "missing") {
+      const std::string problem = storeProblem(session->calibrationFile());
+      if (!problem.empty()) failures.push_back("cannot make the calibration file: " + problem);
+    }
+
     if (initialise) {
       const sysdata::SettingsFileDef* files = sysdata::productFiles();
       for (std::size_t i = 0; i < sysdata::kProductFileCount; ++i) {
-        if (session->util().initSysDataFile(files[i].fileName)) ++initialised;
+        const std::string path = session->saveFile(files[i].fileName);
+        // The library would block on a FIFO: such a file is left alone.
+        std::string problem = readProblem(path);
+        if (problem == "no such file") problem.clear();
+        if (problem.empty()) {
+          session->util().initSysDataFile(files[i].fileName);
+          if (checkInitialised(path, files[i].fileName, &problem)) ++initialised;
+        }
+        if (!problem.empty()) failures.push_back("cannot initialise " + std::string(files[i].fileName) + ": " + problem);
       }
       const bool stored = isRegularFile(session->storedCustomization());
-      CustomizeSysDataProduct customize;
-      customize.afterInitialize(CustomizeSysData::INITIALIZE_ALL);
-      if (!stored) {
+      const std::string problem = stored ? settingsStoreProblem(session->disk(unit.config.saveDir)) : "";
+      if (problem.empty()) {
+        CustomizeSysDataProduct customize;
+        customize.afterInitialize(CustomizeSysData::INITIALIZE_ALL);
+      }
+      if (!problem.empty()) {
+        customization = "not applied";
+        failures.push_back("customization not applied: " + problem);
+      } else if (!stored) {
         customization = "none stored";
       } else {
         customization = isRegularFile(session->storedCustomization()) ? "applied (kept)" : "applied (one-shot, removed)";
@@ -210,8 +231,12 @@ int cmdBoot(Context& ctx) {
       customization = "not applied (no initialisation)";
     }
     reportLog(ctx, capture);
+    // A first boot whose initialisation did not complete is not counted, so
+    // the next boot initialises again.
     std::string error;
-    if (!writeBoots(session->unit(), boots + 1, &error)) return fail(ctx.io, error);
+    if ((failures.empty() || boots != 0) && !writeBoots(session->unit(), boots + 1, &error)) {
+      return fail(ctx.io, error);
+    }
   }
   unit.boots = boots;
 
@@ -234,6 +259,11 @@ int cmdBoot(Context& ctx) {
       ctx.io.out << "  product files:     kept (not the first boot; --init resets them)\n";
     }
     ctx.io.out << "  customization:     " << customization << "\n";
+  }
+  if (!failures.empty()) {
+    return fail(ctx.io, failures[0] + (failures.size() > 1 ? " (and " + std::to_string(failures.size() - 1) +
+                                                                 " more problem" + (failures.size() > 2 ? "s" : "") + ")"
+                                                           : std::string()));
   }
   if (calibration == "missing") return fail(ctx.io, "the calibration file could not be made");
   return kExitOk;

@@ -1,8 +1,11 @@
 #include "Files.h"
 
+#include <sys/stat.h>
+
 #include <set>
 
 #include "Output.h"
+#include "SafeFile.h"
 #include "accessor/SettingsDataAccessor.h"
 #include "core/SysDataFactory.h"
 #include "core/SysDataProductFactory.h"
@@ -193,6 +196,54 @@ std::vector<KeyReading> readKeys(SaveFileAccessMetaText& file, const KnownFile& 
     readings.push_back(reading);
   }
   return readings;
+}
+
+bool checkInitialised(const std::string& path, const std::string& name, std::string* problem) {
+  const sysdata::SettingsFileDef* def = sysdata::findProductFile(name);
+  std::string content;
+  const ReadResult read = readRegularFile(path, kMaxSettingsFileBytes, &content);
+  std::string wrong;
+  if (read.status != ReadStatus::kOk) {
+    wrong = read.status == ReadStatus::kMissing ? "it was not made" : read.reason();
+  } else if (def == nullptr) {
+    if (!content.empty()) wrong = "it is not empty";
+  } else if (def->kind == sysdata::FileKind::Binary) {
+    if (content.size() != def->recordSize) {
+      wrong = "size " + std::to_string(content.size()) + " bytes, expected " + std::to_string(def->recordSize);
+    }
+  } else {
+    std::set<std::string> keys;
+    std::size_t pos = 0;
+    while (pos < content.size()) {
+      std::size_t eol = content.find('\n', pos);
+      if (eol == std::string::npos) eol = content.size();
+      const std::size_t eq = content.find('=', pos);
+      if (eq != std::string::npos && eq < eol) keys.insert(content.substr(pos, eq - pos));
+      pos = eol + 1;
+    }
+    for (std::size_t k = 0; k < def->keyCount && wrong.empty(); ++k) {
+      if (keys.count(def->keys[k].key) == 0) wrong = std::string("key ") + def->keys[k].key + " missing";
+    }
+  }
+  if (wrong.empty()) return true;
+  // The cause is most often the place: a full or read-only disk, no right
+  // to write, something that is no file in the way.
+  const std::string cause = storeProblem(path);
+  *problem = cause.empty() ? wrong : cause;
+  return false;
+}
+
+std::string settingsStoreProblem(const std::string& saveDirOnDisk) {
+  for (const KnownFile& file : knownFiles()) {
+    if (!file.ownedByLibrary || file.group == FileGroup::Calibration) continue;
+    const std::string path = saveDirOnDisk + "/" + file.name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) continue;
+    const std::string problem = readProblem(path);
+    if (!problem.empty()) return file.name + ": " + problem;
+  }
+  const std::string problem = probeWritable(saveDirOnDisk);
+  return problem.empty() ? problem : "cannot store settings in " + saveDirOnDisk + ": " + problem;
 }
 
 std::string quoteText(const std::string& text) { return jsonQuote(text); }

@@ -293,21 +293,66 @@ HostSession::HostSession(const Unit& unit, bool ephemeralRoot) : unit_(unit), ep
   powerOn();
 }
 
+namespace {
+
+// A throw-away unit is "<tmp>/sysdatactl-<pid>-XXXXXX" holding this marker.
+constexpr const char* kEphemeralPrefix = "sysdatactl-";
+constexpr const char* kEphemeralMarker = ".sysdatactl-throw-away-unit";
+
+// A run killed before its power-off leaves its throw-away unit: remove
+// those of runs that are gone. Only directories (no link is followed) of
+// this user that carry the marker are touched.
+void removeDeadRunsUnits(const std::string& parent) {
+  DIR* dir = ::opendir(parent.c_str());
+  if (dir == nullptr) return;
+  std::vector<std::string> dead;
+  const std::string prefix = kEphemeralPrefix;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::size_t dash = name.find('-', prefix.size());
+    if (dash == std::string::npos || dash == prefix.size() || dash - prefix.size() > 10) continue;
+    long long pid = 0;
+    bool digits = true;
+    for (std::size_t i = prefix.size(); i < dash; ++i) {
+      digits = digits && name[i] >= '0' && name[i] <= '9';
+      if (digits) pid = pid * 10 + (name[i] - '0');
+    }
+    if (!digits || pid <= 0 || pid > 0x7fffffffLL || pid == ::getpid()) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    const std::string path = parent + "/" + name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
+    struct stat marker;
+    if (::lstat((path + "/" + kEphemeralMarker).c_str(), &marker) != 0 || !S_ISREG(marker.st_mode)) continue;
+    dead.push_back(path);
+  }
+  ::closedir(dir);
+  for (const std::string& path : dead) removeTree(path);
+}
+
+}  // namespace
+
 std::unique_ptr<HostSession> HostSession::ephemeral(const UnitConfig& config) {
   const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/sysdatactl-XXXXXX";
+  const std::string parent = tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
+  removeDeadRunsUnits(parent);
+  std::string pattern = parent + "/" + kEphemeralPrefix + std::to_string(::getpid()) + "-XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
   Unit unit;
   unit.config = config;
   if (::mkdtemp(buf.data()) != nullptr) {
     unit.root = absolutePath(buf.data());
+    const int marker = ::open((unit.root + "/" + kEphemeralMarker).c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (marker >= 0) ::close(marker);
     makeDirectories(unit.root + config.saveDir);
     makeDirectories(unit.root + config.calibrationDir);
     makeDirectories(unit.root + "/Syslog");
   }
   std::unique_ptr<HostSession> session(new HostSession(unit, true));
-  if (unit.root.empty()) session->error_ = "cannot make a temporary directory under " + pattern;
+  if (unit.root.empty()) session->error_ = "cannot make a temporary directory under " + parent + ": " + errnoText(errno);
   return session;
 }
 

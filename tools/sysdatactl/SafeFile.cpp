@@ -160,12 +160,13 @@ int typeAt(int dirFd, const std::string& path, mode_t* mode) {
   return 0;
 }
 
-ReadResult readRegularFile(int dirFd, const std::string& path, std::size_t limit, std::string* content) {
+ReadResult readRegularFile(int dirFd, const std::string& path, std::size_t limit, std::string* content,
+                           bool followLink) {
   ReadResult result;
   result.limit = limit;
   // O_NONBLOCK: opening a FIFO for reading returns at once instead of
   // waiting for a writer; O_NOFOLLOW: a final link fails with ELOOP.
-  Fd fd(::openat(dirFd, path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  Fd fd(::openat(dirFd, path.c_str(), O_RDONLY | (followLink ? 0 : O_NOFOLLOW) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) {
     const int error = errno;
     if (error == ENOENT || error == ENOTDIR) {
@@ -268,6 +269,24 @@ std::string probeWritable(const std::string& dir) {
   if (!writeAll(fd.get(), block.data(), block.size()) || ::fsync(fd.get()) != 0) error = errno;
   ::unlinkat(dirFd, temp.c_str(), 0);
   return error == 0 ? std::string() : errnoText(error);
+}
+
+std::string readProblem(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? "no such file" : errnoText(errno);
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return errnoText(errno);
+  ::close(fd);
+  return std::string();
+}
+
+std::string storeProblem(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return "not a regular file";
+  const std::size_t slash = path.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  return probeWritable(dir);
 }
 
 std::string printable(const std::string& text, std::size_t limit) {

@@ -48,7 +48,9 @@ struct ReadResult {
 
 // Reads the whole regular file at path (relative to dirFd) into *content.
 // A final link is not followed (it is kNotRegular), a FIFO does not block.
-ReadResult readRegularFile(int dirFd, const std::string& path, std::size_t limit, std::string* content);
+// With followLink, a final link is followed (for a path the user named).
+ReadResult readRegularFile(int dirFd, const std::string& path, std::size_t limit, std::string* content,
+                           bool followLink = false);
 inline ReadResult readRegularFile(const std::string& path, std::size_t limit, std::string* content) {
   return readRegularFile(AT_FDCWD, path, limit, content);
 }
@@ -67,6 +69,16 @@ bool replaceFile(int dirFd, const std::string& name, const std::string& content,
 // a temporary file there exclusively. Empty when it succeeds. Used to name
 // the cause when something the library should have written is not there.
 std::string probeWritable(const std::string& dir);
+
+// Why the file at path cannot be read now: empty when it is a regular file
+// this user can open for reading; "no such file", "not a regular file" (a
+// FIFO, a directory...; links are followed) or the system's reason. Never
+// blocks.
+std::string readProblem(const std::string& path);
+// Why path cannot be written now: "not a regular file" when something else
+// is there, else what probeWritable says of its directory. Empty when
+// nothing stands in the way.
+std::string storeProblem(const std::string& path);
 
 // Bytes a person can read: printable ASCII as is, everything else as \xHH.
 // For echoing untrusted input in a message.
