@@ -365,8 +365,10 @@ int cmdDump(Context& ctx) {
   std::unique_ptr<HostSession> session = powerOn(ctx, unit);
   if (!session) return kExitFailure;
   Json json = Json::object();
-  // A file that is there but cannot be read is not left out in silence.
+  // A file that is there but cannot be read is not left out in silence;
+  // the files' own problems are named before those of the store.
   std::vector<std::string> unreadable;
+  std::vector<std::string> storeCannot;
   for (const KnownFile& file : knownFiles()) {
     const std::string path = diskPathOf(file);
     if (path.empty() || !pathExists(path)) continue;
@@ -387,7 +389,8 @@ int cmdDump(Context& ctx) {
     }
     SaveFileAccessMetaText* object = metaTextOf(file);
     if (object == nullptr || !object->FOpen()) {
-      unreadable.push_back(file.name + ": the store cannot open it");
+      const std::string cause = probeWritable(session->disk(unit.config.saveDir));
+      storeCannot.push_back(file.name + ": the store cannot open it" + (cause.empty() ? "" : " (" + cause + ")"));
       continue;
     }
     const std::vector<KeyReading> readings = readKeys(*object, file);
@@ -402,6 +405,7 @@ int cmdDump(Context& ctx) {
     json.set(file.name, keys);
   }
   if (ctx.json) printJson(ctx, json);
+  unreadable.insert(unreadable.end(), storeCannot.begin(), storeCannot.end());
   if (!unreadable.empty()) {
     return fail(ctx.io, "dump incomplete: " + std::to_string(unreadable.size()) + " file" +
                             (unreadable.size() == 1 ? "" : "s") + " could not be read (" + unreadable[0] +

@@ -210,19 +210,29 @@ bool checkInitialised(const std::string& path, const std::string& name, std::str
   } else if (def->kind == sysdata::FileKind::Binary) {
     if (content.size() != def->recordSize) {
       wrong = "size " + std::to_string(content.size()) + " bytes, expected " + std::to_string(def->recordSize);
+    } else if (def->fill != nullptr &&
+               content.find_first_not_of(static_cast<char>(static_cast<unsigned char>(def->fill()))) !=
+                   std::string::npos) {
+      wrong = "it does not hold its factory content";
     }
   } else {
-    std::set<std::string> keys;
-    std::size_t pos = 0;
-    while (pos < content.size()) {
-      std::size_t eol = content.find('\n', pos);
-      if (eol == std::string::npos) eol = content.size();
-      const std::size_t eq = content.find('=', pos);
-      if (eq != std::string::npos && eq < eol) keys.insert(content.substr(pos, eq - pos));
-      pos = eol + 1;
-    }
-    for (std::size_t k = 0; k < def->keyCount && wrong.empty(); ++k) {
-      if (keys.count(def->keys[k].key) == 0) wrong = std::string("key ") + def->keys[k].key + " missing";
+    // Each key with its factory value: a file the store could not replace
+    // keeps the values it had.
+    const KnownFile* known = findKnownFile(name);
+    SaveFileAccessMetaText* object = known != nullptr ? metaTextOf(*known) : nullptr;
+    if (object == nullptr || !object->FOpen()) {
+      wrong = "the store cannot open it";
+    } else {
+      for (std::size_t k = 0; k < def->keyCount && wrong.empty(); ++k) {
+        const sysdata::KeyDef& key = def->keys[k];
+        sysdata::KeyValue value;
+        if (!sysdata::getKey(*object, key.key, key.type, &value)) {
+          wrong = std::string("key ") + key.key + " missing";
+        } else if (key.getDefault != nullptr && !(value == key.getDefault())) {
+          wrong = std::string("key ") + key.key + " is " + value.toString() + ", not its factory value";
+        }
+      }
+      object->FClose();
     }
   }
   if (wrong.empty()) return true;
