@@ -16,6 +16,7 @@
 // when not run as root.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -158,6 +159,7 @@ struct Env {
   bool asNobody = false;
   std::vector<std::string> mounts;  // unmounted at the end, last first
   int heldFd = -1;                  // a lock the row holds while the command runs
+  std::string heldPath;             // a path the setup hands to the check
   bool skipped = false;
   std::string skipReason;
 
@@ -429,6 +431,27 @@ const Row kRows[] = {
        }
        EXPECT_EQ(dead, 0) << "the dead run's unit is still there";
        EXPECT_EQ(kept, 2) << "removed what was not a dead run's";
+     }, {}},
+    {"segments of a killed customize check", Needs::Tool, Privilege::Any,
+     [](Env& e) {
+       const std::string tmp = e.scratch + "/tmp";
+       const std::string dead = tmp + "/sysdatactl-" + std::to_string(deadPid()) + "-SegLft";
+       makeDirs(dead + "/data/save");
+       writeFile(dead + "/.sysdatactl-throw-away-unit", "");
+       TqSimSetRoot(dead.c_str());
+       const int fd = ::shm_open(TqSimShmName("/SystemInfo").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+       TqSimSetRoot("");
+       ASSERT_GE(fd, 0) << std::strerror(errno);
+       ::close(fd);
+       ASSERT_FALSE(segmentsOf(dead).empty());
+       e.variables["TMPDIR"] = tmp;
+       e.heldPath = dead;
+     },
+     {"@NOROOT", "customize", "check", "@DEALER/dop_customize.txt"}, 0, "ok", {},
+     [](const Env& e, const RunResult&) {
+       const std::vector<std::string> left = segmentsOf(e.heldPath);
+       EXPECT_TRUE(left.empty()) << left.size() << " segments of the dead run left, first " << left[0];
+       EXPECT_FALSE(exists(e.heldPath));
      }, {}},
     {"temporary file of a killed export", Needs::Tool, Privilege::Any,
      [](Env& e) {

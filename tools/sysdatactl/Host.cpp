@@ -299,8 +299,8 @@ namespace {
 constexpr const char* kEphemeralPrefix = "sysdatactl-";
 constexpr const char* kEphemeralMarker = ".sysdatactl-throw-away-unit";
 
-// A run killed before its power-off leaves its throw-away unit: remove
-// those of runs that are gone. Only directories (no link is followed) of
+// A run killed before its power-off leaves its throw-away unit and the
+// unit's segments: remove those of runs that are gone. Only directories (no link is followed) of
 // this user that carry the marker are touched.
 void removeDeadRunsUnits(const std::string& parent) {
   DIR* dir = ::opendir(parent.c_str());
@@ -328,7 +328,13 @@ void removeDeadRunsUnits(const std::string& parent) {
     dead.push_back(path);
   }
   ::closedir(dir);
-  for (const std::string& path : dead) removeTree(path);
+  for (const std::string& path : dead) {
+    // Its segments first: their names come from the unit's root.
+    TqSimSetRoot(path.c_str());
+    standin::testing::RemoveSimSegments();
+    TqSimSetRoot("");
+    removeTree(path);
+  }
 }
 
 }  // namespace
