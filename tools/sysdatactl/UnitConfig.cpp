@@ -64,15 +64,22 @@ std::string notText(const std::string& raw) {
       continue;
     }
     // The length of the sequence and the smallest code point it may carry.
+    struct Lead {
+      unsigned char mask;
+      unsigned char value;
+      std::size_t length;
+      unsigned long min;
+    };
+    static const Lead kLeads[] = {{0xe0, 0xc0, 2, 0x80}, {0xf0, 0xe0, 3, 0x800}, {0xf8, 0xf0, 4, 0x10000}};
     std::size_t length = 0;
     unsigned long min = 0;
     unsigned long cp = 0;
-    if ((c & 0xe0) == 0xc0) {
-      length = 2, min = 0x80, cp = c & 0x1f;
-    } else if ((c & 0xf0) == 0xe0) {
-      length = 3, min = 0x800, cp = c & 0x0f;
-    } else if ((c & 0xf8) == 0xf0) {
-      length = 4, min = 0x10000, cp = c & 0x07;
+    for (const Lead& lead : kLeads) {
+      if ((c & lead.mask) != lead.value) continue;
+      length = lead.length;
+      min = lead.min;
+      cp = c & static_cast<unsigned char>(~lead.mask);
+      break;
     }
     bool valid = length != 0 && i + length <= raw.size();
     for (std::size_t k = 1; valid && k < length; ++k) {
