@@ -334,6 +334,15 @@ const Row kRows[] = {
        EXPECT_TRUE(S_ISREG(st.st_mode)) << "the link was written through, not replaced";
      }, {}},
 
+    {"create --force in a unit whose data directory links outside", Needs::Tool, Privilege::Any,
+     [](Env& e) {
+       removeTree(e.root + "/data");
+       replaceWithLink(e.root + "/data", e.outside + "/elsewhere");
+       makeDirs(e.outside + "/elsewhere");
+     },
+     {"create", "VH-C306", "--force"}, 1, "'data' is a symbolic link, which is not followed here", {"unit.conf"},
+     kNoCheck, {}},
+
     // FIFOs and directories where files belong: refused, never waited on.
     {"Settings.ini is a FIFO: get", Needs::Tool, Privilege::Any,
      [](Env& e) { replaceWithFifo(e.save("Settings.ini")); }, {"get", "beep-vol"}, 1,

@@ -1,6 +1,8 @@
 // create, boot, info, variants, keys.
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <iostream>
 #include <set>
 
@@ -147,8 +149,18 @@ int cmdCreate(Context& ctx) {
     int fd;
     ~LockHolder() { ::close(fd); }
   } holder{lockFd};
-  for (const std::string& hostDir : {config.saveDir, config.calibrationDir, std::string("/Syslog")}) {
-    if (!makeDirectories(unit.root + hostDir)) return fail(ctx.io, "cannot make '" + unit.root + hostDir + "'");
+  {
+    // The host directories are made beneath the unit, following no link a
+    // unit made again may hold.
+    const int rootFd = ::open(unit.root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (const std::string& hostDir : {config.saveDir, config.calibrationDir, std::string("/Syslog")}) {
+      std::string reason = rootFd < 0 ? errnoText(errno) : std::string();
+      if (rootFd < 0 || !makeDirectoriesBeneath(rootFd, hostDir.substr(1), &reason)) {
+        if (rootFd >= 0) ::close(rootFd);
+        return fail(ctx.io, "cannot make '" + unit.root + hostDir + "': " + reason);
+      }
+    }
+    ::close(rootFd);
   }
   if (!writeUnitConfig(unit.root, formatUnitConfig(config), &error)) return fail(ctx.io, error);
   // A unit made again keeps its boot count; a new one, or one whose count is

@@ -271,6 +271,45 @@ std::string probeWritable(const std::string& dir) {
   return error == 0 ? std::string() : errnoText(error);
 }
 
+bool makeDirectoriesBeneath(int dirFd, const std::string& path, std::string* reason) {
+  int current = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (current < 0) {
+    *reason = errnoText(errno);
+    return false;
+  }
+  std::size_t pos = 0;
+  while (pos <= path.size()) {
+    std::size_t slash = path.find('/', pos);
+    if (slash == std::string::npos) slash = path.size();
+    const std::string part = path.substr(pos, slash - pos);
+    pos = slash + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      ::close(current);
+      *reason = "'..' in the path";
+      return false;
+    }
+    if (::mkdirat(current, part.c_str(), 0755) != 0 && errno != EEXIST) {
+      *reason = errnoText(errno);
+      ::close(current);
+      return false;
+    }
+    const int next = ::openat(current, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int error = errno;
+    struct stat st;
+    const bool link = next < 0 && ::fstatat(current, part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISLNK(st.st_mode);
+    ::close(current);
+    if (next < 0) {
+      *reason = link ? "'" + part + "' is a symbolic link, which is not followed here" : errnoText(error);
+      return false;
+    }
+    current = next;
+  }
+  ::close(current);
+  return true;
+}
+
 std::string readProblem(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? "no such file" : errnoText(errno);

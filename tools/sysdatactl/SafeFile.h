@@ -70,6 +70,12 @@ bool replaceFile(int dirFd, const std::string& name, const std::string& content,
 // the cause when something the library should have written is not there.
 std::string probeWritable(const std::string& dir);
 
+// Makes the directory path (relative, "a/b/c") and each missing one above it
+// beneath the directory dirFd, one component at a time, following no link:
+// a link or a file in the way is an error (ENOTDIR or ELOOP). False with the
+// system's reason.
+bool makeDirectoriesBeneath(int dirFd, const std::string& path, std::string* reason);
+
 // Why the file at path cannot be read now: empty when it is a regular file
 // this user can open for reading; "no such file", "not a regular file" (a
 // FIFO, a directory...; links are followed) or the system's reason. Never
