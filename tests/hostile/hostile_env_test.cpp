@@ -391,6 +391,12 @@ const Row kRows[] = {
     {"DriveRecorder.ini on the stick is a FIFO: import", Needs::Tool, Privilege::Any,
      [](Env& e) { replaceWithFifo(e.usb + "/DriveRecorder.ini"); }, {"import", "@USB"}, 1,
      "DriveRecorder.ini: not a regular file", {}, kNoCheck, {}},
+    {"DriveRecorder.ini in the unit is a FIFO: import", Needs::Tool, Privilege::Any,
+     [](Env& e) {
+       writeFile(e.usb + "/DriveRecorder.ini", "FrontRecorderLastConnect=5\n");
+       replaceWithFifo(e.save("DriveRecorder.ini"));
+     },
+     {"import", "@USB"}, 1, "cannot import into DriveRecorder.ini: not a regular file", {}, kNoCheck, {}},
     {"DriveRecorder.ini on the stick of 3 GB: import", Needs::Tool, Privilege::Any,
      [](Env& e) { replaceWithHugeFile(e.usb + "/DriveRecorder.ini", 3LL << 30); }, {"import", "@USB"}, 1,
      "larger than", {}, kNoCheck, {}},
@@ -544,6 +550,13 @@ const Row kRows[] = {
        readOnlyAt(e, e.root + "/data/save");
      },
      {"customize", "apply"}, 1, "customization not applied: cannot store settings in", {}, kNoCheck, {}},
+    {"import on a read-only save directory", Needs::Tool, Privilege::Root,
+     [](Env& e) {
+       writeFile(e.usb + "/DriveRecorder.ini", "FrontRecorderLastConnect=5\n");
+       readOnlyAt(e, e.root + "/data/save");
+     },
+     {"import", "@USB"}, 1, "cannot store FrontRecorderLastConnect in DriveRecorder.ini: Read-only file system", {},
+     kNoCheck, {}},
     {"boot --init on a read-only save directory", Needs::Tool, Privilege::Root,
      [](Env& e) {
        writeFile(e.save("SxmSetting.ini"), "ContentsAlert=0\nSeekMode=0\nSportsFlash=1\nTuneStart=1\n");

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
 
 #include "Commands.h"
 #include "Files.h"
@@ -120,13 +121,32 @@ int cmdImport(Context& ctx) {
   // The library reads the stick's copy: a FIFO there would wait for a
   // writer, a huge file would be read whole.
   const std::string copy = dir + "/" + kDriveRecorder;
+  // The value the stick carries, to see that it arrived.
+  bool offered = false;
+  std::int64_t offeredValue = 0;
   if (pathExists(copy)) {
     std::string content;
     const ReadResult read = readRegularFile(copy, kMaxSettingsFileBytes, &content);
     if (read.status != ReadStatus::kOk) return fail(ctx.io, "cannot import " + copy + ": " + read.reason());
+    const std::string head = std::string(kLastConnect) + "=";
+    std::size_t pos = 0;
+    while (pos < content.size()) {
+      std::size_t eol = content.find('\n', pos);
+      if (eol == std::string::npos) eol = content.size();
+      const std::string line = content.substr(pos, eol - pos);
+      pos = eol + 1;
+      if (line.compare(0, head.size(), head) == 0) {
+        offered = parseInRange(line.substr(head.size()), INT32_MIN, INT32_MAX, &offeredValue);
+      }
+    }
   }
   std::unique_ptr<HostSession> session = powerOn(ctx, unit);
   if (!session) return kExitFailure;
+  const std::string live = session->saveFile(kDriveRecorder);
+  if (pathExists(live)) {
+    const std::string problem = readProblem(live);
+    if (!problem.empty()) return fail(ctx.io, "cannot import into " + std::string(kDriveRecorder) + ": " + problem);
+  }
   int before = 0;
   const bool hadBefore = readLastConnect(&before);
   std::string relative;
@@ -135,6 +155,12 @@ int cmdImport(Context& ctx) {
   const bool hostResult = session->util().dataImport(relative.c_str());
   int after = 0;
   const bool hasAfter = readLastConnect(&after);
+  // The import hook reports nothing of its own: what counts is the value.
+  if (offered && (!hasAfter || after != offeredValue)) {
+    std::string cause = storeProblem(live);
+    if (cause.empty()) cause = "it reads " + lastConnectText(hasAfter, after);
+    return fail(ctx.io, std::string("cannot store ") + kLastConnect + " in " + kDriveRecorder + ": " + cause);
+  }
 
   if (ctx.json) {
     Json json = Json::object()
