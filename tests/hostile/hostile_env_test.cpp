@@ -625,7 +625,7 @@ TEST_P(HostileEnvironment, HoldsAndSaysWhy) {
   RunResult result;
   if (env_.asNobody) {
     std::vector<std::string> wrapped = {"--reuid=" + std::to_string(kNobody), "--regid=" + std::to_string(kNobody),
-                                        "--clear-groups", "--", SYSDATACTL_PATH};
+                                        "--clear-groups", "--", toolUnderTest()};
     wrapped.insert(wrapped.end(), args.begin(), args.end());
     result = runProgram("/usr/bin/setpriv", wrapped, env_.variables, "", options);
   } else {
@@ -665,7 +665,8 @@ TEST_F(ToolTest, ConcurrentBootsLoseCounts) {
       const int null = ::open("/dev/null", O_WRONLY);
       ::dup2(null, 1);
       ::dup2(null, 2);
-      ::execl(SYSDATACTL_PATH, SYSDATACTL_PATH, "--root", root_.c_str(), "boot", static_cast<char*>(nullptr));
+      const std::string tool = toolUnderTest();
+      ::execl(tool.c_str(), tool.c_str(), "--root", root_.c_str(), "boot", static_cast<char*>(nullptr));
       ::_exit(126);
     }
     children.push_back(pid);

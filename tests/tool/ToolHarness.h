@@ -169,9 +169,16 @@ inline RunResult runProgram(const std::string& program, const std::vector<std::s
   return result;
 }
 
+// The tool under test: the one built with the tests, or another build of it
+// named by SYSDATACTL_UNDER_TEST (to see how an older tool fares).
+inline std::string toolUnderTest() {
+  const char* other = std::getenv("SYSDATACTL_UNDER_TEST");
+  return other != nullptr && other[0] != '\0' ? other : SYSDATACTL_PATH;
+}
+
 inline RunResult runTool(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {},
                          const std::string& cwd = "", const RunOptions& options = RunOptions()) {
-  return runProgram(SYSDATACTL_PATH, args, env, cwd, options);
+  return runProgram(toolUnderTest(), args, env, cwd, options);
 }
 
 // ---- files ----
