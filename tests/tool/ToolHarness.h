@@ -276,6 +276,10 @@ class ToolTest : public ::testing::Test {
 
   void TearDown() override {
     EXPECT_TRUE(segmentsOf(root_).empty()) << "a shared-memory segment of the unit was left behind";
+    // Even so, the machine keeps none of them.
+    TqSimSetRoot(root_.c_str());
+    standin::testing::RemoveSimSegments();
+    TqSimSetRoot("");
     removeTree(scratch_);
   }
 
