@@ -14,6 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <time.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -37,12 +41,24 @@
 namespace tooltest {
 
 struct RunResult {
-  int exitCode = -1;
+  int exitCode = -1;  // 128 + N when the child ended by signal N
   std::string out;
   std::string err;
+  bool timedOut = false;   // the deadline passed: the child was killed
+  long long signalToEndMs = -1;  // from the signal sent (RunOptions) to the child's end
+};
+
+// A deadline for every run, so that a command that hangs fails its test
+// instead of stalling the suite; optionally a signal sent to the child a
+// while after it started (an interrupt by the user).
+struct RunOptions {
+  int deadlineMs = 60000;
+  int signal = 0;  // none
+  int signalAfterMs = 0;
 };
 
 inline std::ostream& operator<<(std::ostream& os, const RunResult& r) {
+  if (r.timedOut) os << "TIMED OUT (killed at the deadline)\n";
   return os << "exit " << r.exitCode << "\n--- stdout\n" << r.out << "--- stderr\n" << r.err;
 }
 
@@ -53,8 +69,15 @@ inline const std::vector<std::string>& scrubbedEnvironment() {
   return names;
 }
 
+inline long long monotonicMs() {
+  timespec now = {};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 inline RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                            const std::map<std::string, std::string>& env = {}, const std::string& cwd = "") {
+                            const std::map<std::string, std::string>& env = {}, const std::string& cwd = "",
+                            const RunOptions& options = RunOptions()) {
   RunResult result;
   int outPipe[2];
   int errPipe[2];
@@ -88,8 +111,23 @@ inline RunResult runProgram(const std::string& program, const std::vector<std::s
   pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
   int open = 2;
+  const long long started = monotonicMs();
+  long long signalledAt = -1;
   while (open > 0) {
-    if (::poll(fds, 2, -1) < 0) {
+    const long long now = monotonicMs();
+    if (options.signal != 0 && signalledAt < 0 && now - started >= options.signalAfterMs) {
+      ::kill(pid, options.signal);
+      signalledAt = now;
+    }
+    if (now - started >= options.deadlineMs) {
+      result.timedOut = true;
+      ::kill(pid, SIGKILL);
+      break;
+    }
+    long long wait = options.deadlineMs - (now - started);
+    if (options.signal != 0 && signalledAt < 0) wait = std::min(wait, options.signalAfterMs - (now - started));
+    const int ready = ::poll(fds, 2, static_cast<int>(std::max(1LL, wait)));
+    if (ready < 0) {
       if (errno == EINTR) continue;
       break;
     }
@@ -106,15 +144,41 @@ inline RunResult runProgram(const std::string& program, const std::vector<std::s
       }
     }
   }
+  for (int i = 0; i < 2; ++i) {
+    if (fds[i].fd >= 0) ::close(fds[i].fd);
+  }
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  // The child may have closed its output and still run: the deadline holds.
+  for (;;) {
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (done < 0 && errno != EINTR) break;
+    const long long now = monotonicMs();
+    if (options.signal != 0 && signalledAt < 0 && now - started >= options.signalAfterMs) {
+      ::kill(pid, options.signal);
+      signalledAt = now;
+    }
+    if (now - started >= options.deadlineMs && !result.timedOut) {
+      result.timedOut = true;
+      ::kill(pid, SIGKILL);
+    }
+    ::usleep(2000);
+  }
+  if (signalledAt >= 0) result.signalToEndMs = monotonicMs() - signalledAt;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }
 
+// The tool under test: the one built with the tests, or another build of it
+// named by SYSDATACTL_UNDER_TEST (to see how an older tool fares).
+inline std::string toolUnderTest() {
+  const char* other = std::getenv("SYSDATACTL_UNDER_TEST");
+  return other != nullptr && other[0] != '\0' ? other : SYSDATACTL_PATH;
+}
+
 inline RunResult runTool(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {},
-                         const std::string& cwd = "") {
-  return runProgram(SYSDATACTL_PATH, args, env, cwd);
+                         const std::string& cwd = "", const RunOptions& options = RunOptions()) {
+  return runProgram(toolUnderTest(), args, env, cwd, options);
 }
 
 // ---- files ----
@@ -212,14 +276,18 @@ class ToolTest : public ::testing::Test {
 
   void TearDown() override {
     EXPECT_TRUE(segmentsOf(root_).empty()) << "a shared-memory segment of the unit was left behind";
+    // Even so, the machine keeps none of them.
+    TqSimSetRoot(root_.c_str());
+    standin::testing::RemoveSimSegments();
+    TqSimSetRoot("");
     removeTree(scratch_);
   }
 
   // Runs the tool on this test's unit.
   RunResult tool(std::vector<std::string> args, const std::map<std::string, std::string>& env = {},
-                 const std::string& cwd = "") {
+                 const std::string& cwd = "", const RunOptions& options = RunOptions()) {
     args.insert(args.begin(), {"--root", root_});
-    return runTool(args, env, cwd);
+    return runTool(args, env, cwd, options);
   }
 
   // A booted unit of a variant; fails the test when either step fails.

@@ -7,7 +7,7 @@
 
 namespace sysdatactl {
 
-const std::vector<OptionSpec> kGlobalOptions = {{"root", true}, {"json", false}, {"help", false}};
+const std::vector<OptionDef> kGlobalOptions = {{"root", true}, {"json", false}, {"help", false}};
 
 std::string ParsedArgs::get(const std::string& name, const std::string& fallback) const {
   auto it = options.find(name);
@@ -16,11 +16,11 @@ std::string ParsedArgs::get(const std::string& name, const std::string& fallback
 
 namespace {
 
-const OptionSpec* findSpec(const std::vector<OptionSpec>& known, const std::string& name) {
-  for (const OptionSpec& option : known) {
+const OptionDef* findOptionDef(const std::vector<OptionDef>& known, const std::string& name) {
+  for (const OptionDef& option : known) {
     if (name == option.name) return &option;
   }
-  for (const OptionSpec& option : kGlobalOptions) {
+  for (const OptionDef& option : kGlobalOptions) {
     if (name == option.name) return &option;
   }
   return nullptr;
@@ -32,7 +32,7 @@ bool looksNegativeNumber(const std::string& arg) {
 
 }  // namespace
 
-bool parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& known,
+bool parseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& known,
                ParsedArgs* out, std::string* error) {
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -62,7 +62,7 @@ bool parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpe
       name = name.substr(0, eq);
       inlineValue = true;
     }
-    const OptionSpec* option = findSpec(known, name);
+    const OptionDef* option = findOptionDef(known, name);
     if (option == nullptr) {
       *error = "unknown option '--" + name + "'";
       return false;

@@ -13,13 +13,14 @@ namespace sysdatactl {
 // 0 success, 1 failure (one line on stderr), 2 usage error.
 enum ExitCode { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
 
-struct OptionSpec {
+// The definition of one option of a command.
+struct OptionDef {
   const char* name;  // without the leading "--"
   bool takesValue;
 };
 
 // The options every command accepts.
-extern const std::vector<OptionSpec> kGlobalOptions;
+extern const std::vector<OptionDef> kGlobalOptions;
 
 struct ParsedArgs {
   std::vector<std::string> positionals;
@@ -33,7 +34,7 @@ struct ParsedArgs {
 // "--name=value", flags, "-h" for "--help", "--" ending the options. A word
 // that starts with "-" followed by a digit is a positional (a negative
 // number). False with a message on an unknown option or a missing value.
-bool parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& known,
+bool parseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& known,
                ParsedArgs* out, std::string* error);
 
 // Strict number parsing: the whole text must be the number. Decimal, or

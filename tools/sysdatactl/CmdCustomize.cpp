@@ -2,6 +2,8 @@
 #include <cstring>
 
 #include "Commands.h"
+#include "Files.h"
+#include "SafeFile.h"
 #include "core/SystemRecords.h"
 #include "platform/TqStorage.h"
 #include "src/customize/CustomizeSettings.h"
@@ -19,16 +21,36 @@ std::string trimNewline(std::string message) {
   return message;
 }
 
+// The dealer file the user named (a link to it is fine): a regular file of
+// at most kMaxCustomizationBytes, and the caution image it names a regular
+// file where it exists. The library reads both whole and would wait on a
+// FIFO.
 bool checkReadableFile(Context& ctx, const std::string& file, int* exitCode) {
-  if (!isRegularFile(file)) {
-    *exitCode = fail(ctx.io, "cannot read customization file '" + file + "': " +
-                                 (pathExists(file) ? "not a regular file" : "no such file"));
+  std::string content;
+  const ReadResult read = readRegularFile(AT_FDCWD, file, kMaxCustomizationBytes, &content, true);
+  if (read.status != ReadStatus::kOk) {
+    *exitCode = fail(ctx.io, "cannot read customization file '" + file + "': " + read.reason());
     return false;
   }
-  std::string content;
-  if (!readWholeFile(file, &content)) {
-    *exitCode = fail(ctx.io, "cannot read customization file '" + file + "'");
-    return false;
+  const std::string dir = CustomizeUtility::directoryOf(file);
+  std::size_t pos = 0;
+  while (pos < content.size()) {
+    std::size_t eol = content.find('\n', pos);
+    if (eol == std::string::npos) eol = content.size();
+    std::string line = content.substr(pos, eol - pos);
+    pos = eol + 1;
+    CustomizeUtility::removeControlChars(line);
+    if (!CustomizeUtility::startsWith(line, "[caution]")) continue;
+    std::string name;
+    CustomizeUtility::getValue(line.c_str(), name);
+    const std::string image = dir + name;
+    if (!name.empty() && pathExists(image)) {
+      const std::string problem = readProblem(image);
+      if (!problem.empty()) {
+        *exitCode = fail(ctx.io, "cannot read the caution image '" + image + "': " + problem);
+        return false;
+      }
+    }
   }
   return true;
 }
@@ -184,8 +206,15 @@ int cmdCustomizeImport(Context& ctx) {
   const std::vector<std::string> messages = capture.messages();
   if (!imported) {
     std::string reason = messages.empty() ? "rejected" : trimNewline(messages[0]);
+    const std::string cause = isDirectory(session->disk("/Syslog")) ? probeWritable(session->disk("/Syslog")) : "";
     if (!isDirectory(session->disk("/Syslog"))) {
       reason += " (the unit has no /Syslog/ directory)";
+    } else if (reason.find("Copy Error") != std::string::npos && !cause.empty()) {
+      // The library's line says only that a copy failed; the cause is the
+      // place it copies to.
+      reason += " (cannot store " +
+                std::string(reason.find("Caution") != std::string::npos ? "the caution image" : "the customization") +
+                " in /Syslog/: " + cause + ")";
     } else if (messages.empty() || reason.compare(0, 6, "<-----") == 0) {
       // A validation message: the import stops at the first problem.
       reason += " ('sysdatactl customize check' lists every problem)";
@@ -216,9 +245,18 @@ int cmdCustomizeApply(Context& ctx) {
   std::unique_ptr<HostSession> session = powerOn(ctx, unit);
   if (!session) return kExitFailure;
   const bool stored = isRegularFile(session->storedCustomization());
+  if (!stored && pathExists(session->storedCustomization())) {
+    return fail(ctx.io, "cannot read the stored customization " + session->storedCustomizationHostPath() + ": " +
+                            readProblem(session->storedCustomization()));
+  }
+  const std::string saveDir = session->disk(unit.config.saveDir);
+  std::string problem = stored ? settingsStoreProblem(saveDir) : std::string();
+  if (!problem.empty()) return fail(ctx.io, "customization not applied: " + problem);
   standin::testing::ScopedLogCapture capture;
   CustomizeSysDataProduct customize;
   const bool result = customize.afterInitialize(CustomizeSysData::INITIALIZE_ALL);
+  problem = stored ? settingsStoreProblem(saveDir) : std::string();
+  if (!problem.empty()) return fail(ctx.io, "customization not applied: " + problem);
   for (const std::string& m : capture.messages()) ctx.io.err << "sysdatactl: library: " << trimNewline(m) << "\n";
   const bool kept = isRegularFile(session->storedCustomization());
   const std::string state = !stored ? "none stored" : (kept ? "applied (kept)" : "applied (one-shot, removed)");

@@ -4,6 +4,7 @@
 
 #include "Commands.h"
 #include "Files.h"
+#include "SafeFile.h"
 #include "accessor/SettingsDataAccessor.h"
 #include "core/SysDataProductFactory.h"
 #include "core/SystemRecords.h"
@@ -134,6 +135,20 @@ Json valueJson(const SettingsDataAccessor::KeyInfo& info, int value) {
   return info.isUnsigned ? Json::integer(static_cast<std::uint32_t>(value)) : Json::integer(value);
 }
 
+// The on-disk path of a common file by name.
+std::string diskPathOfName(const char* name) {
+  const KnownFile* file = findKnownFile(name);
+  return file != nullptr ? diskPathOf(*file) : std::string();
+}
+
+// What stands in the way of reading a file a command needs, "" when nothing
+// does. A missing file is no problem: the library makes it.
+std::string problemReading(const std::string& path) {
+  if (path.empty()) return "the store gives no file object for it";
+  const std::string problem = readProblem(path);
+  return problem == "no such file" ? std::string() : problem;
+}
+
 }  // namespace
 
 int cmdFiles(Context& ctx) {
@@ -147,9 +162,12 @@ int cmdFiles(Context& ctx) {
   for (const KnownFile& file : knownFiles()) {
     const std::string path = diskPathOf(file);
     const bool present = !path.empty() && isRegularFile(path);
+    // Something that is not a regular file is not the file either.
+    const std::string problem = present || path.empty() || !pathExists(path) ? "" : readProblem(path);
     const std::string size = file.binary ? std::to_string(file.recordSize) + " bytes"
                                          : (file.ownedKeys.empty() ? "-" : std::to_string(file.ownedKeys.size()) + " keys");
-    table.add({file.name, groupName(file.group), file.binary ? "binary" : "key=value", size, present ? "yes" : "no"});
+    table.add({file.name, groupName(file.group), file.binary ? "binary" : "key=value", size,
+               present ? "yes" : (problem.empty() ? "no" : "no (" + problem + ")")});
     Json row = Json::object()
                    .set("file", Json::string(file.name))
                    .set("group", Json::string(groupName(file.group)))
@@ -293,7 +311,9 @@ int cmdShow(Context& ctx) {
   std::unique_ptr<HostSession> session = powerOn(ctx, unit);
   if (!session) return kExitFailure;
   const std::string path = diskPathOf(*file);
-  if (path.empty() || !isRegularFile(path)) return fail(ctx.io, name + ": the unit has no such file yet");
+  if (path.empty() || !pathExists(path)) return fail(ctx.io, name + ": the unit has no such file yet");
+  const std::string problem = readProblem(path);
+  if (!problem.empty()) return fail(ctx.io, "cannot read " + name + ": " + problem);
 
   if (file->binary) {
     const BinarySummary s = summariseBinary(path);
@@ -345,17 +365,34 @@ int cmdDump(Context& ctx) {
   std::unique_ptr<HostSession> session = powerOn(ctx, unit);
   if (!session) return kExitFailure;
   Json json = Json::object();
+  // A file that is there but cannot be read is not left out in silence;
+  // the files' own problems are named before those of the store.
+  std::vector<std::string> unreadable;
+  std::vector<std::string> storeCannot;
   for (const KnownFile& file : knownFiles()) {
     const std::string path = diskPathOf(file);
-    if (path.empty() || !isRegularFile(path)) continue;
+    if (path.empty() || !pathExists(path)) continue;
+    const std::string problem = readProblem(path);
+    if (!problem.empty()) {
+      unreadable.push_back(file.name + ": " + problem);
+      continue;
+    }
     if (file.binary) {
       const BinarySummary s = summariseBinary(path);
+      if (s.size < 0) {
+        unreadable.push_back(file.name + ": cannot be read whole");
+        continue;
+      }
       ctx.io.out << (ctx.json ? "" : file.name + ":<" + describeBinary(s) + ">\n");
       json.set(file.name, Json::string("<" + describeBinary(s) + ">"));
       continue;
     }
     SaveFileAccessMetaText* object = metaTextOf(file);
-    if (object == nullptr || !object->FOpen()) continue;
+    if (object == nullptr || !object->FOpen()) {
+      const std::string cause = probeWritable(session->disk(unit.config.saveDir));
+      storeCannot.push_back(file.name + ": the store cannot open it" + (cause.empty() ? "" : " (" + cause + ")"));
+      continue;
+    }
     const std::vector<KeyReading> readings = readKeys(*object, file);
     object->FClose();
     Json keys = Json::object();
@@ -368,6 +405,12 @@ int cmdDump(Context& ctx) {
     json.set(file.name, keys);
   }
   if (ctx.json) printJson(ctx, json);
+  unreadable.insert(unreadable.end(), storeCannot.begin(), storeCannot.end());
+  if (!unreadable.empty()) {
+    return fail(ctx.io, "dump incomplete: " + std::to_string(unreadable.size()) + " file" +
+                            (unreadable.size() == 1 ? "" : "s") + " could not be read (" + unreadable[0] +
+                            (unreadable.size() > 1 ? ", ..." : "") + ")");
+  }
   return kExitOk;
 }
 
@@ -386,6 +429,14 @@ int cmdGet(Context& ctx) {
   std::unique_ptr<HostSession> session = powerOn(ctx, unit);
   if (!session) return kExitFailure;
   const bool demoInSettings = unit.config.demoUserInit != 0;
+  // A value the file holds but the tool cannot read must not come out as the
+  // factory default the accessor falls back on.
+  for (int i = all ? 0 : id; i < (all ? static_cast<int>(settings_datakey::DATAKEY_MAX) : id + 1); ++i) {
+    SettingsDataAccessor::KeyInfo info;
+    if (!SettingsDataAccessor::describe(static_cast<settings_datakey::DataKeyID>(i), demoInSettings, &info)) continue;
+    const std::string problem = problemReading(diskPathOfName(info.file));
+    if (!problem.empty()) return fail(ctx.io, std::string("cannot read ") + info.key + " from " + info.file + ": " + problem);
+  }
   SettingsDataAccessor accessor;
   Json json = Json::array();
   Json single;
@@ -429,8 +480,23 @@ int cmdSet(Context& ctx) {
   if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
   std::unique_ptr<HostSession> session = powerOn(ctx, unit);
   if (!session) return kExitFailure;
+  SettingsDataAccessor::KeyInfo info;
+  SettingsDataAccessor::describe(id, unit.config.demoUserInit != 0, &info);
+  const std::string path = diskPathOfName(info.file);
+  const std::string where = std::string("cannot store ") + info.key + " in " + info.file + ": ";
+  // The store would replace what stands there; the library would not say.
+  std::string problem = problemReading(path);
+  if (!problem.empty()) return fail(ctx.io, where + problem);
+  const int wanted = static_cast<int>(static_cast<std::uint32_t>(value));
   SettingsDataAccessor accessor;
-  accessor.setDataKeyIValue(id, static_cast<int>(static_cast<std::uint32_t>(value)));
+  accessor.setDataKeyIValue(id, wanted);
+  // The setter reports nothing: what counts is what the file holds now.
+  const int stored = SettingsDataAccessor().getDataKeyIValue(id);
+  if (stored != wanted) {
+    problem = storeProblem(path);
+    if (problem.empty()) problem = "it reads back as " + valueText(info, stored);
+    return fail(ctx.io, where + problem);
+  }
   return kExitOk;
 }
 
@@ -447,9 +513,16 @@ int cmdReset(Context& ctx) {
   if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
   std::unique_ptr<HostSession> session = powerOn(ctx, unit);
   if (!session) return kExitFailure;
+  for (const std::string& name : ctx.args.positionals) {
+    // The library would block on a FIFO or fail in silence on a directory.
+    const std::string problem = problemReading(session->saveFile(name));
+    if (!problem.empty()) return fail(ctx.io, "cannot reset " + name + ": " + problem);
+  }
   Json json = Json::array();
   for (const std::string& name : ctx.args.positionals) {
     session->util().initSysDataFile(name);
+    std::string problem;
+    if (!checkInitialised(session->saveFile(name), name, &problem)) return fail(ctx.io, "cannot reset " + name + ": " + problem);
     const bool navigation = sysdata::isNavigationFile(name);
     if (!ctx.json) ctx.io.out << (navigation ? "emptied " : "reset ") << name << "\n";
     json.push(Json::object()

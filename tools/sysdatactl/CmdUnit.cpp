@@ -1,9 +1,14 @@
 // create, boot, info, variants, keys.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <iostream>
 #include <set>
 
 #include "Commands.h"
 #include "Files.h"
+#include "SafeFile.h"
 #include "accessor/SettingsDataAccessor.h"
 #include "core/Variants.h"
 #include "settings/SettingsCatalog.h"
@@ -130,20 +135,41 @@ int cmdCreate(Context& ctx) {
 
   const std::string& root = ctx.rootArg;
   if (pathExists(root) && !isDirectory(root)) return fail(ctx.io, "'" + root + "' exists and is not a directory");
-  if (isRegularFile(root + "/" + kUnitConfigName) && !ctx.args.has("force")) {
+  if (pathExists(root + "/" + kUnitConfigName) && !ctx.args.has("force")) {
     return fail(ctx.io, "a unit already exists at '" + root + "' (--force replaces its unit.conf)");
   }
   if (!makeDirectories(root)) return fail(ctx.io, "cannot make the directory '" + root + "'");
   Unit unit;
   unit.root = absolutePath(root);
   unit.config = config;
-  for (const std::string& hostDir : {config.saveDir, config.calibrationDir, std::string("/Syslog")}) {
-    if (!makeDirectories(unit.root + hostDir)) return fail(ctx.io, "cannot make '" + unit.root + hostDir + "'");
+  // A unit being used while it is made again waits, and is not half-written.
+  const int lockFd = lockUnitDirectory(unit.root, &error);
+  if (lockFd < 0) return fail(ctx.io, error);
+  struct LockHolder {
+    int fd;
+    ~LockHolder() { ::close(fd); }
+  } holder{lockFd};
+  {
+    // The host directories are made beneath the unit, following no link a
+    // unit made again may hold.
+    const int rootFd = ::open(unit.root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (const std::string& hostDir : {config.saveDir, config.calibrationDir, std::string("/Syslog")}) {
+      std::string reason = rootFd < 0 ? errnoText(errno) : std::string();
+      if (rootFd < 0 || !makeDirectoriesBeneath(rootFd, hostDir.substr(1), &reason)) {
+        if (rootFd >= 0) ::close(rootFd);
+        return fail(ctx.io, "cannot make '" + unit.root + hostDir + "': " + reason);
+      }
+    }
+    ::close(rootFd);
   }
-  if (!writeWholeFile(unit.root + "/" + kUnitConfigName, formatUnitConfig(config))) {
-    return fail(ctx.io, "cannot write '" + unit.root + "/" + kUnitConfigName + "'");
+  if (!writeUnitConfig(unit.root, formatUnitConfig(config), &error)) return fail(ctx.io, error);
+  // A unit made again keeps its boot count; a new one, or one whose count is
+  // damaged, starts from 0.
+  int boots = 0;
+  std::string ignored;
+  if (!pathExists(unit.root + "/" + kUnitStateName) || !readBoots(unit.root, &boots, &ignored)) {
+    if (!writeBoots(unit, 0, &error)) return fail(ctx.io, error);
   }
-  if (!isRegularFile(unit.root + "/" + kUnitStateName) && !writeBoots(unit, 0, &error)) return fail(ctx.io, error);
 
   if (ctx.json) {
     printJson(ctx, Json::object()
@@ -162,13 +188,18 @@ int cmdBoot(Context& ctx) {
   Unit unit;
   int exitCode = kExitOk;
   if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
-  const bool initialise = unit.boots == 0 || ctx.args.has("init");
+  bool initialise = false;
+  std::vector<std::string> failures;
+  int boots = 0;
   std::string calibration;
   std::string customization;
   int initialised = 0;
   {
     std::unique_ptr<HostSession> session = powerOn(ctx, unit);
     if (!session) return kExitFailure;
+    // The count as it is under the unit's lock: concurrent boots each count.
+    boots = session->unit().boots;
+    initialise = boots == 0 || ctx.args.has("init");
     standin::testing::ScopedLogCapture capture;
 
     const bool hadCalibration = isRegularFile(session->calibrationFile());
@@ -176,15 +207,34 @@ int cmdBoot(Context& ctx) {
     const bool hasCalibration = isRegularFile(session->calibrationFile());
     calibration = hadCalibration ? "present" : (hasCalibration ? "created" : "missing");
 
+    if (calibration == "missing") {
+      const std::string problem = storeProblem(session->calibrationFile());
+      if (!problem.empty()) failures.push_back("cannot make the calibration file: " + problem);
+    }
+
     if (initialise) {
       const sysdata::SettingsFileDef* files = sysdata::productFiles();
       for (std::size_t i = 0; i < sysdata::kProductFileCount; ++i) {
-        if (session->util().initSysDataFile(files[i].fileName)) ++initialised;
+        const std::string path = session->saveFile(files[i].fileName);
+        // The library would block on a FIFO: such a file is left alone.
+        std::string problem = readProblem(path);
+        if (problem == "no such file") problem.clear();
+        if (problem.empty()) {
+          session->util().initSysDataFile(files[i].fileName);
+          if (checkInitialised(path, files[i].fileName, &problem)) ++initialised;
+        }
+        if (!problem.empty()) failures.push_back("cannot initialise " + std::string(files[i].fileName) + ": " + problem);
       }
       const bool stored = isRegularFile(session->storedCustomization());
-      CustomizeSysDataProduct customize;
-      customize.afterInitialize(CustomizeSysData::INITIALIZE_ALL);
-      if (!stored) {
+      const std::string problem = stored ? settingsStoreProblem(session->disk(unit.config.saveDir)) : "";
+      if (problem.empty()) {
+        CustomizeSysDataProduct customize;
+        customize.afterInitialize(CustomizeSysData::INITIALIZE_ALL);
+      }
+      if (!problem.empty()) {
+        customization = "not applied";
+        failures.push_back("customization not applied: " + problem);
+      } else if (!stored) {
         customization = "none stored";
       } else {
         customization = isRegularFile(session->storedCustomization()) ? "applied (kept)" : "applied (one-shot, removed)";
@@ -193,9 +243,14 @@ int cmdBoot(Context& ctx) {
       customization = "not applied (no initialisation)";
     }
     reportLog(ctx, capture);
+    // A first boot whose initialisation did not complete is not counted, so
+    // the next boot initialises again.
+    std::string error;
+    if ((failures.empty() || boots != 0) && !writeBoots(session->unit(), boots + 1, &error)) {
+      return fail(ctx.io, error);
+    }
   }
-  std::string error;
-  if (!writeBoots(unit, unit.boots + 1, &error)) return fail(ctx.io, error);
+  unit.boots = boots;
 
   if (ctx.json) {
     printJson(ctx, Json::object()
@@ -216,6 +271,11 @@ int cmdBoot(Context& ctx) {
       ctx.io.out << "  product files:     kept (not the first boot; --init resets them)\n";
     }
     ctx.io.out << "  customization:     " << customization << "\n";
+  }
+  if (!failures.empty()) {
+    return fail(ctx.io, failures[0] + (failures.size() > 1 ? " (and " + std::to_string(failures.size() - 1) +
+                                                                 " more problem" + (failures.size() > 2 ? "s" : "") + ")"
+                                                           : std::string()));
   }
   if (calibration == "missing") return fail(ctx.io, "the calibration file could not be made");
   return kExitOk;

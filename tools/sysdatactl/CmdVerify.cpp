@@ -3,6 +3,7 @@
 
 #include "Commands.h"
 #include "Files.h"
+#include "SafeFile.h"
 #include "core/SysDataProductFactory.h"
 #include "platform/SaveFileAccess.h"
 
@@ -76,8 +77,14 @@ int cmdVerify(Context& ctx) {
       problems.push_back({file.name, "", "the store gives no file object for it"});
       continue;
     }
-    if (!isRegularFile(path)) {
+    if (!pathExists(path)) {
       if (required) problems.push_back({file.name, "", "missing" + notBooted});
+      continue;
+    }
+    // A FIFO or a directory in its place is not a missing file.
+    const std::string unreadable = readProblem(path);
+    if (!unreadable.empty()) {
+      problems.push_back({file.name, "", unreadable});
       continue;
     }
     ++checkedFiles;
@@ -90,8 +97,9 @@ int cmdVerify(Context& ctx) {
       continue;
     }
     std::string text;
-    if (!readWholeFile(path, &text)) {
-      problems.push_back({file.name, "", "cannot be read"});
+    const ReadResult read = readRegularFile(AT_FDCWD, path, kMaxSettingsFileBytes, &text, true);
+    if (read.status != ReadStatus::kOk) {
+      problems.push_back({file.name, "", "cannot be read: " + read.reason()});
       continue;
     }
     scanKeyValueText(file.name, text, &problems);

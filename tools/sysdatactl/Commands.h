@@ -28,7 +28,7 @@ struct Command {
   const char* synopsis;  // "get KEY"
   const char* summary;   // one line for the command list
   const char* help;      // the rest of the command's --help
-  std::vector<OptionSpec> options;
+  std::vector<OptionDef> options;
   int minArgs;
   int maxArgs;
   CommandFn run;

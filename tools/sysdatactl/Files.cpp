@@ -1,8 +1,11 @@
 #include "Files.h"
 
+#include <sys/stat.h>
+
 #include <set>
 
 #include "Output.h"
+#include "SafeFile.h"
 #include "accessor/SettingsDataAccessor.h"
 #include "core/SysDataFactory.h"
 #include "core/SysDataProductFactory.h"
@@ -193,6 +196,64 @@ std::vector<KeyReading> readKeys(SaveFileAccessMetaText& file, const KnownFile& 
     readings.push_back(reading);
   }
   return readings;
+}
+
+bool checkInitialised(const std::string& path, const std::string& name, std::string* problem) {
+  const sysdata::SettingsFileDef* def = sysdata::findProductFile(name);
+  std::string content;
+  const ReadResult read = readRegularFile(path, kMaxSettingsFileBytes, &content);
+  std::string wrong;
+  if (read.status != ReadStatus::kOk) {
+    wrong = read.status == ReadStatus::kMissing ? "it was not made" : read.reason();
+  } else if (def == nullptr) {
+    if (!content.empty()) wrong = "it is not empty";
+  } else if (def->kind == sysdata::FileKind::Binary) {
+    if (content.size() != def->recordSize) {
+      wrong = "size " + std::to_string(content.size()) + " bytes, expected " + std::to_string(def->recordSize);
+    } else if (def->fill != nullptr &&
+               content.find_first_not_of(static_cast<char>(static_cast<unsigned char>(def->fill()))) !=
+                   std::string::npos) {
+      wrong = "it does not hold its factory content";
+    }
+  } else {
+    // Each key with its factory value: a file the store could not replace
+    // keeps the values it had.
+    const KnownFile* known = findKnownFile(name);
+    SaveFileAccessMetaText* object = known != nullptr ? metaTextOf(*known) : nullptr;
+    if (object == nullptr || !object->FOpen()) {
+      wrong = "the store cannot open it";
+    } else {
+      for (std::size_t k = 0; k < def->keyCount && wrong.empty(); ++k) {
+        const sysdata::KeyDef& key = def->keys[k];
+        sysdata::KeyValue value;
+        if (!sysdata::getKey(*object, key.key, key.type, &value)) {
+          wrong = std::string("key ") + key.key + " missing";
+        } else if (key.getDefault != nullptr && !(value == key.getDefault())) {
+          wrong = std::string("key ") + key.key + " is " + value.toString() + ", not its factory value";
+        }
+      }
+      object->FClose();
+    }
+  }
+  if (wrong.empty()) return true;
+  // The cause is most often the place: a full or read-only disk, no right
+  // to write, something that is no file in the way.
+  const std::string cause = storeProblem(path);
+  *problem = cause.empty() ? wrong : cause;
+  return false;
+}
+
+std::string settingsStoreProblem(const std::string& saveDirOnDisk) {
+  for (const KnownFile& file : knownFiles()) {
+    if (!file.ownedByLibrary || file.group == FileGroup::Calibration) continue;
+    const std::string path = saveDirOnDisk + "/" + file.name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) continue;
+    const std::string problem = readProblem(path);
+    if (!problem.empty()) return file.name + ": " + problem;
+  }
+  const std::string problem = probeWritable(saveDirOnDisk);
+  return problem.empty() ? problem : "cannot store settings in " + saveDirOnDisk + ": " + problem;
 }
 
 std::string quoteText(const std::string& text) { return jsonQuote(text); }

@@ -63,6 +63,22 @@ struct KeyReading {
 // the file's other keys in file order. The file must be FOpen'ed.
 std::vector<KeyReading> readKeys(SaveFileAccessMetaText& file, const KnownFile& known);
 
+// After the library's file initialisation of name (a product file or a
+// navigation/user data file) under the unit's save directory: true when the
+// file is there as it should be now (a regular file; a binary record of its
+// exact size, a key file holding each of its keys, a navigation file empty).
+// Otherwise false with the reason, the system's where one can be learnt: the
+// library's hooks report nothing.
+bool checkInitialised(const std::string& path, const std::string& name, std::string* problem);
+
+// What would keep a stored customization from reaching the settings files
+// in saveDirOnDisk: a settings file of the library that is not a regular
+// file, or a directory where nothing can be written now (full, read-only, no
+// right). Empty when nothing does. Checked before the customization is
+// applied, since a one-shot customization removes itself whatever was
+// stored.
+std::string settingsStoreProblem(const std::string& saveDirOnDisk);
+
 // Quoting of a text value for display.
 std::string quoteText(const std::string& text);
 

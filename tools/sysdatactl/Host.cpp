@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <pthread.h>
+
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "Cli.h"
+#include "SafeFile.h"
 #include "core/SystemRecords.h"
 #include "platform/TqSimulation.h"
 #include "platform/TqSingletonFinalizer.h"
@@ -44,34 +48,7 @@ long long fileSize(const std::string& path) {
 }
 
 bool readWholeFile(const std::string& path, std::string* content) {
-  if (!isRegularFile(path)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) return false;
-  *content = buffer.str();
-  return true;
-}
-
-bool writeWholeFile(const std::string& path, const std::string& content) {
-  // Whole or not at all: beside the target, then renamed over it.
-  const std::string temp = path + ".tmp." + std::to_string(::getpid());
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << content;
-    out.flush();
-    if (!out) {
-      ::unlink(temp.c_str());
-      return false;
-    }
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  return readRegularFile(path, kMaxSettingsFileBytes, content).status == ReadStatus::kOk;
 }
 
 bool makeDirectories(const std::string& path) {
@@ -118,21 +95,53 @@ std::string absolutePath(const std::string& path) {
 
 namespace {
 
-int readBoots(const std::string& root) {
+class DirFd {
+ public:
+  explicit DirFd(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+  ~DirFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  DirFd(const DirFd&) = delete;
+  DirFd& operator=(const DirFd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+bool readBoots(const std::string& root, int* boots, std::string* error) {
+  const std::string path = root + "/" + kUnitStateName;
+  DirFd dir(root);
+  if (dir.get() < 0) {
+    *error = "cannot open the unit at " + root + ": " + errnoText(errno);
+    return false;
+  }
   std::string text;
-  if (!readWholeFile(root + "/" + kUnitStateName, &text)) return 0;
+  const ReadResult read = readRegularFile(dir.get(), kUnitStateName, kMaxUnitStateBytes, &text);
+  if (read.status == ReadStatus::kMissing) {
+    *boots = 0;
+    return true;
+  }
+  if (read.status != ReadStatus::kOk) {
+    *error = "cannot read " + path + ": " + read.reason();
+    return false;
+  }
   std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     if (line.compare(0, 6, "boots=") == 0) {
       std::int64_t n = 0;
-      if (parseInRange(line.substr(6), 0, INT32_MAX, &n)) return static_cast<int>(n);
+      if (parseInRange(line.substr(6), 0, INT32_MAX, &n)) {
+        *boots = static_cast<int>(n);
+        return true;
+      }
     }
   }
-  return 0;
+  *error = path + ": damaged (no line boots=N); remove it to count boots from 0 again";
+  return false;
 }
-
-}  // namespace
 
 bool loadUnit(const std::string& rootArg, Unit* unit, std::string* error) {
   if (!isDirectory(rootArg)) {
@@ -141,10 +150,20 @@ bool loadUnit(const std::string& rootArg, Unit* unit, std::string* error) {
   }
   const std::string root = absolutePath(rootArg);
   const std::string confPath = root + "/" + kUnitConfigName;
+  DirFd dir(root);
+  if (dir.get() < 0) {
+    *error = "cannot open the unit at " + root + ": " + errnoText(errno);
+    return false;
+  }
   std::string text;
-  if (!readWholeFile(confPath, &text)) {
-    *error = "'" + rootArg + "' is not a unit (no readable " + kUnitConfigName +
-             "); make one with 'sysdatactl create'";
+  const ReadResult read = readRegularFile(dir.get(), kUnitConfigName, kMaxUnitConfBytes, &text);
+  if (read.status == ReadStatus::kMissing) {
+    *error = "'" + rootArg + "' is not a unit (no " + kUnitConfigName + "); make one with 'sysdatactl create'";
+    return false;
+  }
+  if (read.status != ReadStatus::kOk) {
+    // Never the content: a link could make it another file's.
+    *error = "cannot read " + confPath + ": " + read.reason();
     return false;
   }
   std::string parseError;
@@ -153,16 +172,119 @@ bool loadUnit(const std::string& rootArg, Unit* unit, std::string* error) {
     return false;
   }
   unit->root = root;
-  unit->boots = readBoots(root);
-  return true;
+  return readBoots(root, &unit->boots, error);
 }
 
 bool writeBoots(const Unit& unit, int boots, std::string* error) {
-  if (!writeWholeFile(unit.root + "/" + kUnitStateName, "boots=" + std::to_string(boots) + "\n")) {
-    *error = "cannot write " + unit.root + "/" + kUnitStateName + ": " + std::strerror(errno);
-    return false;
+  DirFd dir(unit.root);
+  std::string reason;
+  if (dir.get() < 0) {
+    reason = errnoText(errno);
+  } else if (replaceFile(dir.get(), kUnitStateName, "boots=" + std::to_string(boots) + "\n", 0644, &reason)) {
+    return true;
   }
+  *error = "cannot write " + unit.root + "/" + kUnitStateName + ": " + reason;
+  return false;
+}
+
+bool writeUnitConfig(const std::string& root, const std::string& text, std::string* error) {
+  DirFd dir(root);
+  std::string reason;
+  if (dir.get() < 0) {
+    reason = errnoText(errno);
+  } else if (replaceFile(dir.get(), kUnitConfigName, text, 0644, &reason)) {
+    return true;
+  }
+  *error = "cannot write " + root + "/" + kUnitConfigName + ": " + reason;
+  return false;
+}
+
+int lockUnitDirectory(const std::string& root, std::string* error) {
+  const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = "cannot lock the unit at " + root + ": " + errnoText(errno);
+    return -1;
+  }
+  while (::flock(fd, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    *error = "cannot lock the unit at " + root + ": " + errnoText(errno);
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+namespace {
+
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Wakes the watcher when the command is done.
+constexpr int kWake = SIGUSR2;
+constexpr std::chrono::milliseconds kInterruptGrace{500};
+
+sigset_t watchedSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kInterrupts) sigaddset(&set, sig);
+  sigaddset(&set, kWake);
+  return set;
+}
+
+[[noreturn]] void endBySignal(int sig) {
+  ::signal(sig, SIG_DFL);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, sig);
+  ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+  ::raise(sig);
+  ::_exit(128 + sig);
+}
+
+}  // namespace
+
+bool InterruptWatch::start(std::function<void()> emergencyPowerOff) {
+  emergency_ = std::move(emergencyPowerOff);
+  const sigset_t set = watchedSignals();
+  // The watcher inherits the mask: in no thread does a signal act at once.
+  if (::pthread_sigmask(SIG_BLOCK, &set, &saved_) != 0) return false;
+  started_ = true;
+  thread_ = std::thread([this]() { watch(); });
   return true;
+}
+
+void InterruptWatch::watch() {
+  const sigset_t set = watchedSignals();
+  for (;;) {
+    siginfo_t info;
+    const int sig = ::sigwaitinfo(&set, &info);
+    if (sig < 0) continue;  // EINTR
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (done_) return;
+    if (sig == kWake) continue;  // not ours: the command is still running
+    pending_ = sig;
+    if (poweredOff_.wait_for(lock, kInterruptGrace, [this]() { return done_; })) return;
+    // Stuck: the segments must not outlive the process.
+    emergency_();
+    endBySignal(sig);
+  }
+}
+
+void InterruptWatch::finish() {
+  if (!started_) return;
+  started_ = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    done_ = true;
+  }
+  poweredOff_.notify_all();
+  ::pthread_kill(thread_.native_handle(), kWake);
+  thread_.join();
+  int pending = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pending = pending_;
+  }
+  if (pending != 0) endBySignal(pending);
+  ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
 }
 
 HostSession::HostSession(const Unit& unit) : HostSession(unit, false) {}
@@ -171,21 +293,72 @@ HostSession::HostSession(const Unit& unit, bool ephemeralRoot) : unit_(unit), ep
   powerOn();
 }
 
+namespace {
+
+// A throw-away unit is "<tmp>/sysdatactl-<pid>-XXXXXX" holding this marker.
+constexpr const char* kEphemeralPrefix = "sysdatactl-";
+constexpr const char* kEphemeralMarker = ".sysdatactl-throw-away-unit";
+
+// A run killed before its power-off leaves its throw-away unit and the
+// unit's segments: remove those of runs that are gone. Only directories (no link is followed) of
+// this user that carry the marker are touched.
+void removeDeadRunsUnits(const std::string& parent) {
+  DIR* dir = ::opendir(parent.c_str());
+  if (dir == nullptr) return;
+  std::vector<std::string> dead;
+  const std::string prefix = kEphemeralPrefix;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::size_t dash = name.find('-', prefix.size());
+    if (dash == std::string::npos || dash == prefix.size() || dash - prefix.size() > 10) continue;
+    long long pid = 0;
+    bool digits = true;
+    for (std::size_t i = prefix.size(); i < dash; ++i) {
+      digits = digits && name[i] >= '0' && name[i] <= '9';
+      if (digits) pid = pid * 10 + (name[i] - '0');
+    }
+    if (!digits || pid <= 0 || pid > 0x7fffffffLL || pid == ::getpid()) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    const std::string path = parent + "/" + name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
+    struct stat marker;
+    if (::lstat((path + "/" + kEphemeralMarker).c_str(), &marker) != 0 || !S_ISREG(marker.st_mode)) continue;
+    dead.push_back(path);
+  }
+  ::closedir(dir);
+  for (const std::string& path : dead) {
+    // Its segments first: their names come from the unit's root.
+    TqSimSetRoot(path.c_str());
+    standin::testing::RemoveSimSegments();
+    TqSimSetRoot("");
+    removeTree(path);
+  }
+}
+
+}  // namespace
+
 std::unique_ptr<HostSession> HostSession::ephemeral(const UnitConfig& config) {
   const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/sysdatactl-XXXXXX";
+  const std::string parent = tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
+  removeDeadRunsUnits(parent);
+  std::string pattern = parent + "/" + kEphemeralPrefix + std::to_string(::getpid()) + "-XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
   Unit unit;
   unit.config = config;
   if (::mkdtemp(buf.data()) != nullptr) {
     unit.root = absolutePath(buf.data());
+    const int marker = ::open((unit.root + "/" + kEphemeralMarker).c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (marker >= 0) ::close(marker);
     makeDirectories(unit.root + config.saveDir);
     makeDirectories(unit.root + config.calibrationDir);
     makeDirectories(unit.root + "/Syslog");
   }
   std::unique_ptr<HostSession> session(new HostSession(unit, true));
-  if (unit.root.empty()) session->error_ = "cannot make a temporary directory under " + pattern;
+  if (unit.root.empty()) session->error_ = "cannot make a temporary directory under " + parent + ": " + errnoText(errno);
   return session;
 }
 
@@ -194,18 +367,22 @@ void HostSession::powerOn() {
   if (!ephemeral_) {
     // One power-on at a time per unit: the segments are the unit's, and the
     // power-off removes them.
-    lockFd_ = ::open((unit_.root + "/" + kUnitConfigName).c_str(), O_RDONLY | O_CLOEXEC);
-    if (lockFd_ < 0 || ::flock(lockFd_, LOCK_EX) != 0) {
-      error_ = "cannot lock the unit at " + unit_.root + ": " + std::strerror(errno);
-      return;
-    }
+    lockFd_ = lockUnitDirectory(unit_.root, &error_);
+    if (lockFd_ < 0) return;
+    // What another invocation did while this one waited for the lock counts.
+    if (!readBoots(unit_.root, &unit_.boots, &error_)) return;
   }
   // Every command is short; a SIGINT, SIGTERM, SIGHUP or SIGQUIT that comes
   // in while the unit is on takes effect once it is off again.
-  sigset_t deferred;
-  sigemptyset(&deferred);
-  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&deferred, sig);
-  signalsDeferred_ = ::sigprocmask(SIG_BLOCK, &deferred, &savedSignals_) == 0;
+  const std::string root = unit_.root;
+  const bool ephemeral = ephemeral_;
+  if (!interrupts_.start([root, ephemeral]() {
+        standin::testing::RemoveSimSegments();
+        if (ephemeral) removeTree(root);
+      })) {
+    error_ = "cannot watch for interrupts: " + errnoText(errno);
+    return;
+  }
   TqSimSetRoot(unit_.root.c_str());
   // Segments left by an invocation that was killed belong to an earlier
   // power cycle: a power-on starts from empty records.
@@ -251,7 +428,7 @@ HostSession::~HostSession() {
     if (ephemeral_) removeTree(unit_.root);
   }
   if (lockFd_ >= 0) ::close(lockFd_);
-  if (signalsDeferred_) ::sigprocmask(SIG_SETMASK, &savedSignals_, nullptr);
+  interrupts_.finish();
 }
 
 std::string HostSession::calibrationFile() const {

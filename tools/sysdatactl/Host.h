@@ -15,8 +15,12 @@
 
 #include <signal.h>
 
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "UnitConfig.h"
 #include "util/SysDataUtilProduct.h"
@@ -31,13 +35,60 @@ struct Unit {
 };
 
 // Resolves and loads the unit at rootArg. False with a one-line message when
-// the directory does not exist or holds no valid unit.conf.
+// the directory does not exist or holds no valid unit.conf (or a damaged
+// unit.state).
 bool loadUnit(const std::string& rootArg, Unit* unit, std::string* error);
+// The boot count in unit.state (0 when the unit has none yet). A unit.state
+// that is damaged, not a regular file or unreadable is an error: taking it
+// for a first boot would reset every product file.
+bool readBoots(const std::string& root, int* boots, std::string* error);
+// Replaces unit.state / unit.conf durably (see SafeFile.h). Call with the
+// unit's lock held (HostSession, or lockUnitDirectory).
 bool writeBoots(const Unit& unit, int boots, std::string* error);
+bool writeUnitConfig(const std::string& root, const std::string& text, std::string* error);
+
+// The unit's lock: an exclusive flock on the unit's directory itself, so
+// nothing planted in the unit can stand in for it and replacing unit.conf
+// does not change what is locked. The descriptor, or -1 with *error.
+int lockUnitDirectory(const std::string& root, std::string* error);
+
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT while a unit is on. A command is
+// short, so an interrupt waits for the power-off (which removes the unit's
+// segments) and then takes effect. But a command must never make the user
+// wait for good: when the command has not powered off within half a second
+// of the signal (it is stuck in a system call, say on a FIFO), the watcher
+// does the essential part of the power-off itself, the removal of the unit's
+// segments, and ends the process by the signal.
+class InterruptWatch {
+ public:
+  InterruptWatch() = default;
+  ~InterruptWatch() { finish(); }
+  InterruptWatch(const InterruptWatch&) = delete;
+  InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+  // Blocks the signals in the calling thread and starts the watcher.
+  bool start(std::function<void()> emergencyPowerOff);
+  // The power-off is done: stops the watcher and restores the signal mask;
+  // an interrupt that came meanwhile ends the process now.
+  void finish();
+
+ private:
+  void watch();
+
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable poweredOff_;
+  bool done_ = false;
+  int pending_ = 0;
+  std::function<void()> emergency_;
+  sigset_t saved_;
+  bool started_ = false;
+};
 
 class HostSession {
  public:
-  // Powers the unit on. Check ok() / error() afterwards.
+  // Powers the unit on. Check ok() / error() afterwards. The unit's boot
+  // count is read again once its lock is held (unit().boots).
   explicit HostSession(const Unit& unit);
   // A throw-away unit in a fresh temporary directory, removed at power-off;
   // for commands that need the host's records but no unit of the user's.
@@ -69,9 +120,8 @@ class HostSession {
   bool ephemeral_ = false;
   int lockFd_ = -1;
   // Interrupts wait for the power-off, so that a Ctrl-C cannot leave the
-  // unit's segments behind; the signals mask in force before the power-on.
-  bool signalsDeferred_ = false;
-  sigset_t savedSignals_;
+  // unit's segments behind, but never for long.
+  InterruptWatch interrupts_;
   std::string error_;
   SysDataUtilProduct util_;
 };
@@ -89,8 +139,9 @@ bool isDirectory(const std::string& path);
 bool isRegularFile(const std::string& path);
 bool pathExists(const std::string& path);
 long long fileSize(const std::string& path);  // -1 when missing
+// A regular file of at most the store's size limit, read without following
+// a final link or blocking (SafeFile.h); false for anything else.
 bool readWholeFile(const std::string& path, std::string* content);
-bool writeWholeFile(const std::string& path, const std::string& content);
 bool makeDirectories(const std::string& path);
 void removeTree(const std::string& path);
 std::string absolutePath(const std::string& path);

@@ -9,14 +9,17 @@
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 namespace sysdatactl {
 
 // A JSON value: null, bool, integer, string, array or object (keys in the
-// order they were added).
+// order they were added), written by nlohmann-json. Text that is not UTF-8
+// (a file name or value from a unit or a USB stick can hold any bytes) is
+// written with U+FFFD in place of each invalid byte, so the output is valid
+// JSON whatever the input.
 class Json {
  public:
-  enum class Kind { Null, Bool, Int, String, Array, Object };
-
   Json() = default;
   static Json null() { return Json(); }
   static Json boolean(bool v);
@@ -27,26 +30,20 @@ class Json {
 
   // Arrays.
   Json& push(Json value);
-  // Objects.
+  // Objects; a key given again replaces its value.
   Json& set(const std::string& key, Json value);
 
-  Kind kind() const { return kind_; }
   // Compact, one line, keys in insertion order.
   std::string dump() const;
-  // Indented by two spaces; arrays of scalars stay on one line.
+  // Indented by two spaces.
   std::string pretty() const;
 
  private:
-  void write(std::string& out, int indent, bool prettyPrint) const;
-
-  Kind kind_ = Kind::Null;
-  bool bool_ = false;
-  std::int64_t int_ = 0;
-  std::string string_;
-  std::vector<Json> items_;
-  std::vector<std::pair<std::string, Json>> members_;
+  explicit Json(nlohmann::ordered_json value) : value_(std::move(value)) {}
+  nlohmann::ordered_json value_;
 };
 
+// text as a JSON string literal (quotes included), invalid UTF-8 replaced.
 std::string jsonQuote(const std::string& text);
 
 // A table of text cells; the last column is not padded, so lines carry no

@@ -1,10 +1,12 @@
 #include "UnitConfig.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <set>
 #include <sstream>
 
 #include "Cli.h"
+#include "SafeFile.h"
 #include "core/Variants.h"
 
 namespace sysdatactl {
@@ -27,7 +29,7 @@ std::string trim(const std::string& text) {
 
 bool checkHostDir(const char* what, const std::string& dir, std::size_t room, std::string* error) {
   if (dir.empty() || dir[0] != '/') {
-    *error = std::string(what) + " must be an absolute host path, got '" + dir + "'";
+    *error = std::string(what) + " must be an absolute host path, got '" + printable(dir) + "'";
     return false;
   }
   if (dir.size() + 1 > room) {
@@ -45,6 +47,57 @@ bool checkHostDir(const char* what, const std::string& dir, std::size_t room, st
   return true;
 }
 
+// Why raw is not a line of text, or empty: a control byte other than a tab
+// (a carriage return may end it), or bytes that are not UTF-8.
+std::string notText(const std::string& raw) {
+  std::size_t i = 0;
+  while (i < raw.size()) {
+    const auto c = static_cast<unsigned char>(raw[i]);
+    if (c < 0x80) {
+      const bool lastCr = c == '\r' && i + 1 == raw.size();
+      if ((c < 0x20 && c != '\t' && !lastCr) || c == 0x7f) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "0x%02x", c);
+        return std::string("not text (control byte ") + buf + " at column " + std::to_string(i + 1) + ")";
+      }
+      ++i;
+      continue;
+    }
+    // The length of the sequence and the smallest code point it may carry.
+    struct Lead {
+      unsigned char mask;
+      unsigned char value;
+      std::size_t length;
+      unsigned long min;
+    };
+    static const Lead kLeads[] = {{0xe0, 0xc0, 2, 0x80}, {0xf0, 0xe0, 3, 0x800}, {0xf8, 0xf0, 4, 0x10000}};
+    std::size_t length = 0;
+    unsigned long min = 0;
+    unsigned long cp = 0;
+    for (const Lead& lead : kLeads) {
+      if ((c & lead.mask) != lead.value) continue;
+      length = lead.length;
+      min = lead.min;
+      cp = c & static_cast<unsigned char>(~lead.mask);
+      break;
+    }
+    bool valid = length != 0 && i + length <= raw.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(raw[i + k]);
+      valid = (next & 0xc0) == 0x80;
+      cp = (cp << 6) | (next & 0x3f);
+    }
+    if (!valid || cp < min || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff)) {
+      return "not text (invalid UTF-8 at column " + std::to_string(i + 1) + ")";
+    }
+    i += length;
+  }
+  return std::string();
+}
+
+// The keys a unit cannot do without: they say which variant it is.
+const char* const kRequiredKeys[] = {"model", "destination"};
+
 }  // namespace
 
 bool validateUnitConfig(const UnitConfig& config, std::string* error) {
@@ -54,7 +107,7 @@ bool validateUnitConfig(const UnitConfig& config, std::string* error) {
   if (name.empty() || name.find('/') != std::string::npos || name == "." || name == ".." ||
       name.size() + 1 > kCustomizeNameRoom) {
     *error = "customize_file_name must be a plain file name of at most " +
-             std::to_string(kCustomizeNameRoom - 1) + " characters, got '" + name + "'";
+             std::to_string(kCustomizeNameRoom - 1) + " characters, got '" + printable(name) + "'";
     return false;
   }
   return true;
@@ -68,25 +121,30 @@ bool parseUnitConfig(const std::string& text, UnitConfig* config, std::string* e
   int lineNo = 0;
   while (std::getline(in, raw)) {
     ++lineNo;
+    const std::string where = "line " + std::to_string(lineNo) + ": ";
+    const std::string damage = notText(raw);
+    if (!damage.empty()) {
+      *error = where + damage;
+      return false;
+    }
     const std::string line = trim(raw);
     if (line.empty() || line[0] == '#') continue;
     const std::size_t eq = line.find('=');
-    const std::string where = "line " + std::to_string(lineNo) + ": ";
     if (eq == std::string::npos) {
-      *error = where + "expected key=value, got '" + line + "'";
+      *error = where + "expected key=value, got '" + printable(line) + "'";
       return false;
     }
     const std::string key = trim(line.substr(0, eq));
     const std::string value = trim(line.substr(eq + 1));
     if (!seen.insert(key).second) {
-      *error = where + "'" + key + "' is given twice";
+      *error = where + "'" + printable(key) + "' is given twice";
       return false;
     }
     std::int64_t n = 0;
     auto number = [&](std::int64_t low, std::int64_t high) {
       if (parseInRange(value, low, high, &n)) return true;
       *error = where + key + " must be a number from " + std::to_string(low) + " to " + std::to_string(high) +
-               ", got '" + value + "'";
+               ", got '" + printable(value) + "'";
       return false;
     };
     if (key == "model") {
@@ -111,7 +169,13 @@ bool parseUnitConfig(const std::string& text, UnitConfig* config, std::string* e
       if (!number(0, 255)) return false;
       parsed.cameraHd = static_cast<std::uint8_t>(n);
     } else {
-      *error = where + "unknown key '" + key + "'";
+      *error = where + "unknown key '" + printable(key) + "'";
+      return false;
+    }
+  }
+  for (const char* required : kRequiredKeys) {
+    if (seen.count(required) == 0) {
+      *error = "the required key '" + std::string(required) + "' is missing";
       return false;
     }
   }

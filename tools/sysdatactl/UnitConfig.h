@@ -2,9 +2,11 @@
 // writes into its shared-memory records at every power-on.
 //
 // Format: one "key=value" per line; blank lines and lines starting with "#"
-// are ignored; blanks around key and value are trimmed. Every key is
-// optional (the defaults below apply); an unknown key, a repeated key or a
-// value out of range is an error naming its line.
+// are ignored; blanks around key and value are trimmed. model and
+// destination are required, every other key is optional (the defaults below
+// apply); an unknown key, a repeated key, a value out of range or a line that
+// is not text (a control byte, bytes that are not UTF-8) is an error naming
+// its line. The file is at most 64 KiB.
 //
 //   model=6                        product model, SystemDef::SYS_INFO_MODEL
 //   destination=5                  sales destination, SystemDef::SYS_INFO_DESTINATION

@@ -33,7 +33,7 @@ const char* const kFooter =
     "Exit status: 0 success, 1 failure (one line on stderr), 2 usage error.\n"
     "Set TQ_DEBUG_LOG=1 to see the library's log on stderr.\n";
 
-const std::vector<OptionSpec> kNone = {};
+const std::vector<OptionDef> kNone = {};
 
 }  // namespace
 

@@ -1,0 +1,693 @@
+// sysdatactl on a unit that someone else can touch, or that sits on a failing
+// file system: links out of the unit, FIFOs and directories where files
+// belong, huge files, a full disk, a read-only mount, a user without rights.
+//
+// One row per case: the setup that plants the trap, the command, its exit
+// status and message, and what must hold whatever the command does: nothing
+// outside the unit changed (a directory beside the unit, full of files, that
+// the planted links point into), nothing in the unit changed but what the
+// command was to change, no shared-memory segment of the unit left, and the
+// command ended before its deadline.
+//
+// The column `needs` says whose fix a row waits for: the tool's own, the
+// stand-in's file layer (paths resolved beneath the unit's root, copy
+// permissions), or the segment namespace of a unit. Rows that need root (a
+// small tmpfs, a read-only bind mount, a second user) skip with a message
+// when not run as root.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <functional>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/tool/ToolHarness.h"
+
+namespace tooltest {
+namespace {
+
+enum class Needs { Tool, StandIn };
+enum class Privilege { Any, Root };
+
+const char* needsName(Needs needs) { return needs == Needs::Tool ? "tool" : "stand-in file layer"; }
+
+constexpr const char* kSecret = "TOP-SECRET-CONTENT";
+constexpr int kNobody = 65534;
+
+// ---- traps ----
+
+void replaceWithFifo(const std::string& path) {
+  removeTree(path);
+  ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0) << path << ": " << std::strerror(errno);
+}
+
+void replaceWithDirectory(const std::string& path) {
+  removeTree(path);
+  makeDirs(path + "/inside");
+}
+
+void replaceWithLink(const std::string& path, const std::string& target) {
+  removeTree(path);
+  ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0) << path << ": " << std::strerror(errno);
+}
+
+// A sparse file: huge by its size, nothing on the disk.
+void replaceWithHugeFile(const std::string& path, long long size) {
+  removeTree(path);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0) << path;
+  ASSERT_EQ(::ftruncate(fd, size), 0) << path << ": " << std::strerror(errno);
+  ::close(fd);
+}
+
+// A pid that no process has now.
+pid_t deadPid() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return child;
+}
+
+// ---- pictures of a directory tree, taken without blocking on anything ----
+
+std::string describeEntry(const std::string& path, const struct stat& st) {
+  char mode[16];
+  std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+  if (S_ISLNK(st.st_mode)) {
+    char target[4096];
+    const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+    return "link -> " + std::string(target, n > 0 ? static_cast<std::size_t>(n) : 0);
+  }
+  if (S_ISFIFO(st.st_mode)) return std::string("fifo ") + mode;
+  if (S_ISDIR(st.st_mode)) return std::string("dir ") + mode;
+  if (!S_ISREG(st.st_mode)) return "other";
+  std::string text = std::string("file ") + mode + " size " + std::to_string(st.st_size) + " ";
+  if (st.st_size > 1024 * 1024) return text + "(not read)";
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return text + "(unreadable)";
+  char buf[4096];
+  ssize_t n = 0;
+  while ((n = ::read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<std::size_t>(n));
+  ::close(fd);
+  return text;
+}
+
+void pictureInto(const std::string& root, const std::string& relative, bool hidden,
+                 std::map<std::string, std::string>* out) {
+  const std::string path = relative.empty() ? root : root + "/" + relative;
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return;
+  (*out)[relative] = describeEntry(path, st);
+  if (!S_ISDIR(st.st_mode)) return;
+  if (DIR* dir = ::opendir(path.c_str())) {
+    std::vector<std::string> names;
+    while (dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == ".." || (!hidden && name[0] == '.')) continue;
+      names.push_back(name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : names) pictureInto(root, relative.empty() ? name : relative + "/" + name, hidden, out);
+  }
+}
+
+std::map<std::string, std::string> picture(const std::string& root, bool hidden) {
+  std::map<std::string, std::string> out;
+  pictureInto(root, "", hidden, &out);
+  return out;
+}
+
+// The entries that differ, each with its before and after.
+std::string differences(const std::map<std::string, std::string>& before,
+                        const std::map<std::string, std::string>& after, const std::vector<std::string>& allowed) {
+  std::set<std::string> names;
+  for (const auto& entry : before) names.insert(entry.first);
+  for (const auto& entry : after) names.insert(entry.first);
+  std::string report;
+  for (const std::string& name : names) {
+    bool mayChange = false;
+    for (const std::string& prefix : allowed) mayChange = mayChange || name.compare(0, prefix.size(), prefix) == 0;
+    if (mayChange) continue;
+    const auto b = before.find(name);
+    const auto a = after.find(name);
+    const std::string was = b == before.end() ? "<none>" : b->second.substr(0, 60);
+    const std::string is = a == after.end() ? "<none>" : a->second.substr(0, 60);
+    if (b == before.end() || a == after.end() || b->second != a->second) {
+      report += "  " + name + ": " + was + "  =>  " + is + "\n";
+    }
+  }
+  return report;
+}
+
+// ---- the environment of one row ----
+
+struct Env {
+  std::string scratch;
+  std::string root;     // the unit
+  std::string outside;  // beside the unit: what links point into
+  std::string dealer;   // a dealer's files (a USB stick)
+  std::string usb;      // an export / import directory
+  std::map<std::string, std::string> variables;
+  bool asNobody = false;
+  std::vector<std::string> mounts;  // unmounted at the end, last first
+  int heldFd = -1;                  // a lock the row holds while the command runs
+  std::string heldPath;             // a path the setup hands to the check
+  bool skipped = false;
+  std::string skipReason;
+
+  std::string save(const std::string& name) const { return root + "/data/save/" + name; }
+  std::string syslog(const std::string& name) const { return root + "/Syslog/" + name; }
+
+  void skip(const std::string& reason) {
+    skipped = true;
+    skipReason = reason;
+  }
+};
+
+bool mountTmpfs(Env& env, const std::string& dir, int kilobytes) {
+  const std::string options = "size=" + std::to_string(kilobytes) + "k,mode=0755";
+  if (::mount("tmpfs", dir.c_str(), "tmpfs", 0, options.c_str()) != 0) {
+    env.skip("cannot mount a tmpfs here: " + std::string(std::strerror(errno)));
+    return false;
+  }
+  env.mounts.push_back(dir);
+  return true;
+}
+
+// Puts dir on a small tmpfs with its files, then fills the tmpfs.
+bool fullDiskAt(Env& env, const std::string& dir) {
+  std::map<std::string, std::string> files;
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* entry = ::readdir(d)) {
+      if (entry->d_name[0] == '.') continue;
+      files[entry->d_name] = readFile(dir + "/" + entry->d_name);
+    }
+    ::closedir(d);
+  }
+  if (!mountTmpfs(env, dir, 512)) return false;
+  for (const auto& file : files) writeFile(dir + "/" + file.first, file.second);
+  const int fd = ::open((dir + "/.filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  for (std::size_t block : {65536u, 4096u, 512u, 1u}) {
+    const std::string bytes(block, 'x');
+    while (::write(fd, bytes.data(), bytes.size()) > 0) {
+    }
+  }
+  ::close(fd);
+  return true;
+}
+
+bool readOnlyAt(Env& env, const std::string& dir) {
+  if (::mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    env.skip("cannot bind-mount here: " + std::string(std::strerror(errno)));
+    return false;
+  }
+  env.mounts.push_back(dir);
+  if (::mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+    env.skip("cannot remount read-only here: " + std::string(std::strerror(errno)));
+    return false;
+  }
+  return true;
+}
+
+// The unit, the outside directory and the dealer's stick readable (not
+// writable) by a second user.
+void openToOthers(Env& env) {
+  env.asNobody = true;
+  for (const std::string& dir : {env.scratch, env.dealer, env.usb}) ::chmod(dir.c_str(), 0755);
+}
+
+// Holds an exclusive lock of the kind the stand-in takes on a lock file.
+void holdOfdLock(Env& env, const std::string& path) {
+  env.heldFd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (env.heldFd < 0) {
+    env.skip("no lock file at " + path + " to hold (the stand-in keeps its lock files elsewhere)");
+    return;
+  }
+  struct flock fl = {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  if (::fcntl(env.heldFd, F_OFD_SETLK, &fl) != 0) env.skip("cannot hold " + path);
+}
+
+void importDealerFile(Env& env) {
+  const RunResult imported =
+      runTool({"--root", env.root, "customize", "import", env.dealer + "/dop_customize.txt"});
+  ASSERT_EQ(imported.exitCode, 0) << imported;
+}
+
+// ---- rows ----
+
+using Setup = std::function<void(Env&)>;
+using Check = std::function<void(const Env&, const RunResult&)>;
+
+struct Row {
+  const char* what;
+  Needs needs;
+  Privilege privilege;
+  Setup setup;
+  std::vector<std::string> args;  // @ROOT @DEALER @USB @SCRATCH replaced; "@NOROOT" first: no --root
+  int exitCode;
+  const char* message;                 // part of stdout + stderr
+  std::vector<std::string> mayChange;  // unit paths (prefixes) the command may change
+  Check check;
+  RunOptions options;
+};
+
+void PrintTo(const Row& row, std::ostream* os) { *os << row.what << " [needs " << needsName(row.needs) << "]"; }
+
+std::string expand(const std::string& arg, const Env& env) {
+  const std::pair<const char*, std::string> marks[] = {
+      {"@ROOT", env.root}, {"@DEALER", env.dealer}, {"@USB", env.usb}, {"@SCRATCH", env.scratch}};
+  for (const auto& mark : marks) {
+    const std::string m = mark.first;
+    if (arg.compare(0, m.size(), m) == 0) return mark.second + arg.substr(m.size());
+  }
+  return arg;
+}
+
+// The tool gives a stuck command half a second after an interrupt; the bound
+// checked is wider, so that a loaded machine does not fail the row, and
+// still tells an interrupted command from one that waits for good (the
+// deadline).
+constexpr long long kInterruptBoundMs = 3000;
+
+RunOptions interruptAfter(int ms) {
+  RunOptions options;
+  options.deadlineMs = 20000;
+  options.signal = SIGTERM;
+  options.signalAfterMs = ms;
+  return options;
+}
+
+const Check kNoCheck;
+
+const Row kRows[] = {
+    // The tool's own files.
+    {"unit.conf links to another file", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithLink(e.root + "/unit.conf", e.outside + "/secret.txt"); }, {"info"}, 1,
+     "unit.conf: not a regular file", {},
+     [](const Env&, const RunResult& r) { EXPECT_FALSE(contains(r.out + r.err, kSecret)) << "leaked the target"; }, {}},
+    {"unit.conf is a FIFO", Needs::Tool, Privilege::Any, [](Env& e) { replaceWithFifo(e.root + "/unit.conf"); },
+     {"info"}, 1, "unit.conf: not a regular file", {}, kNoCheck, {}},
+    {"unit.conf of 3 GB", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithHugeFile(e.root + "/unit.conf", 3LL << 30); }, {"info"}, 1, "larger than 65536 bytes",
+     {}, kNoCheck, {}},
+    {"unit.conf empty", Needs::Tool, Privilege::Any, [](Env& e) { writeFile(e.root + "/unit.conf", ""); }, {"info"},
+     1, "the required key 'model' is missing", {}, kNoCheck, {}},
+    {"unit.conf model=0 then NUL and junk", Needs::Tool, Privilege::Any,
+     [](Env& e) { writeFile(e.root + "/unit.conf", std::string("model=0\0junk\ndestination=5\n", 26)); },
+     {"info"}, 1, "line 1: not text (control byte 0x00", {}, kNoCheck, {}},
+    {"unit.conf with bytes that are not UTF-8", Needs::Tool, Privilege::Any,
+     [](Env& e) { writeFile(e.root + "/unit.conf", "model=6\ndestination=5\nsave_dir=/data/\xff\xfe\n"); },
+     {"info"}, 1, "line 3: not text (invalid UTF-8", {}, kNoCheck, {}},
+    {"unit.state links to another file", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithLink(e.root + "/unit.state", e.outside + "/notes.txt"); }, {"boot"}, 1,
+     "unit.state: not a regular file", {}, kNoCheck, {}},
+    {"links planted at the predictable temporary names of unit.state", Needs::Tool, Privilege::Any,
+     [](Env& e) {
+       // The next pids the system hands out.
+       long long last = 0;
+       std::istringstream(readFile("/proc/sys/kernel/ns_last_pid")) >> last;
+       for (long long pid = last + 1; pid <= last + 64; ++pid) {
+         replaceWithLink(e.root + "/unit.state.tmp." + std::to_string(pid), e.outside + "/notes.txt");
+       }
+     },
+     {"boot"}, 0, "boot 2 of VH-C306", {"unit.state"}, kNoCheck, {}},
+    {"unit.state of 1 MB", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithHugeFile(e.root + "/unit.state", 1 << 20); }, {"boot"}, 1, "larger than 4096 bytes", {},
+     kNoCheck, {}},
+    {"create --force over a unit.conf that links to another file", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithLink(e.root + "/unit.conf", e.outside + "/notes.txt"); },
+     {"create", "VH-C306", "--force"}, 0, "created unit VH-C306", {"unit.conf"},
+     [](const Env& e, const RunResult&) {
+       struct stat st;
+       ASSERT_EQ(::lstat((e.root + "/unit.conf").c_str(), &st), 0);
+       EXPECT_TRUE(S_ISREG(st.st_mode)) << "the link was written through, not replaced";
+     }, {}},
+
+    {"create --force in a unit whose data directory links outside", Needs::Tool, Privilege::Any,
+     [](Env& e) {
+       removeTree(e.root + "/data");
+       replaceWithLink(e.root + "/data", e.outside + "/elsewhere");
+       makeDirs(e.outside + "/elsewhere");
+     },
+     {"create", "VH-C306", "--force"}, 1, "'data' is a symbolic link, which is not followed here", {"unit.conf"},
+     kNoCheck, {}},
+
+    // FIFOs and directories where files belong: refused, never waited on.
+    {"Settings.ini is a FIFO: get", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithFifo(e.save("Settings.ini")); }, {"get", "beep-vol"}, 1,
+     "cannot read BeepVol from Settings.ini: not a regular file", {}, kNoCheck, {}},
+    {"Settings.ini is a FIFO: set", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithFifo(e.save("Settings.ini")); }, {"set", "beep-vol", "7"}, 1,
+     "cannot store BeepVol in Settings.ini: not a regular file", {}, kNoCheck, {}},
+    {"Settings.ini is a FIFO: dump", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithFifo(e.save("Settings.ini")); }, {"dump"}, 1,
+     "Settings.ini: not a regular file", {}, kNoCheck, {}},
+    {"product file is a FIFO: reset", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithFifo(e.save("SxmSetting.ini")); }, {"reset", "SxmSetting.ini"}, 1,
+     "cannot reset SxmSetting.ini: not a regular file", {}, kNoCheck, {}},
+    {"product file is a directory: reset", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithDirectory(e.save("SxmSetting.ini")); }, {"reset", "SxmSetting.ini"}, 1,
+     "cannot reset SxmSetting.ini: not a regular file", {}, kNoCheck, {}},
+    {"product file is a FIFO: boot --init", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithFifo(e.save("SxmSetting.ini")); }, {"boot", "--init"}, 1,
+     "cannot initialise SxmSetting.ini: not a regular file", {"unit.state", "data/save/"},
+     [](const Env& e, const RunResult&) {
+       struct stat st;
+       ASSERT_EQ(::lstat(e.save("SxmSetting.ini").c_str(), &st), 0);
+       EXPECT_TRUE(S_ISFIFO(st.st_mode));
+     }, {}},
+    {"product file is a directory: boot --init", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithDirectory(e.save("SxmTeamDb.ini")); }, {"boot", "--init"}, 1,
+     "cannot initialise SxmTeamDb.ini: not a regular file", {"unit.state", "data/save/"}, kNoCheck, {}},
+    {"product file is a directory: show", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithDirectory(e.save("SxmSetting.ini")); }, {"show", "SxmSetting.ini"}, 1,
+     "cannot read SxmSetting.ini: not a regular file", {}, kNoCheck, {}},
+    {"product file is a FIFO: verify says so, not missing", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithFifo(e.save("SxmSetting.ini")); }, {"verify"}, 1,
+     "SxmSetting.ini: not a regular file", {}, kNoCheck, {}},
+    {"calibration file is a FIFO: boot", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithFifo(e.root + "/data/calib/AirGestureCalibration.ini"); }, {"boot"}, 1,
+     "cannot make the calibration file: not a regular file", {"unit.state"}, kNoCheck, {}},
+    {"binary file is a FIFO: export", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithFifo(e.save("SxmTeamDb.ini")); }, {"export", "@USB"}, 1,
+     "cannot export SxmTeamDb.ini: not a regular file", {}, kNoCheck, {}},
+    {"key file is a FIFO: export", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithFifo(e.save("SxmSetting.ini")); }, {"export", "@USB"}, 1,
+     "cannot export SxmSetting.ini: not a regular file", {}, kNoCheck, {}},
+    {"export target is a FIFO", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithFifo(e.usb + "/SxmSetting.ini"); }, {"export", "@USB"}, 1, "not a regular file", {},
+     kNoCheck, {}},
+    {"DriveRecorder.ini on the stick is a FIFO: import", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithFifo(e.usb + "/DriveRecorder.ini"); }, {"import", "@USB"}, 1,
+     "DriveRecorder.ini: not a regular file", {}, kNoCheck, {}},
+    {"DriveRecorder.ini in the unit is a FIFO: import", Needs::Tool, Privilege::Any,
+     [](Env& e) {
+       writeFile(e.usb + "/DriveRecorder.ini", "FrontRecorderLastConnect=5\n");
+       replaceWithFifo(e.save("DriveRecorder.ini"));
+     },
+     {"import", "@USB"}, 1, "cannot import into DriveRecorder.ini: not a regular file", {}, kNoCheck, {}},
+    {"DriveRecorder.ini on the stick of 3 GB: import", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithHugeFile(e.usb + "/DriveRecorder.ini", 3LL << 30); }, {"import", "@USB"}, 1,
+     "larger than", {}, kNoCheck, {}},
+    {"caution image is a FIFO: customize import", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithFifo(e.dealer + "/caution.png"); }, {"customize", "import", "@DEALER/dop_customize.txt"},
+     1, "caution.png': not a regular file", {}, kNoCheck, {}},
+    {"dealer file of 3 GB: customize check", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithHugeFile(e.dealer + "/dop_customize.txt", 3LL << 30); },
+     {"customize", "check", "@DEALER/dop_customize.txt"}, 1, "larger than 1048576 bytes", {}, kNoCheck, {}},
+    {"dealer file of 3 GB: customize import", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithHugeFile(e.dealer + "/dop_customize.txt", 3LL << 30); },
+     {"customize", "import", "@DEALER/dop_customize.txt"}, 1, "larger than 1048576 bytes", {}, kNoCheck, {}},
+    {"Mic.ini is a FIFO: customize apply", Needs::Tool, Privilege::Any,
+     [](Env& e) {
+       importDealerFile(e);
+       replaceWithFifo(e.save("Mic.ini"));
+     },
+     {"customize", "apply"}, 1, "customization not applied: Mic.ini: not a regular file", {}, kNoCheck, {}},
+    {"export to an empty name", Needs::Tool, Privilege::Any, [](Env&) {}, {"export", ""}, 2,
+     "DIR must not be empty", {}, kNoCheck, {}},
+
+    // Output and leftovers.
+    {"caution name that is not UTF-8: --json stays valid", Needs::Tool, Privilege::Any,
+     [](Env& e) { writeFile(e.dealer + "/odd.txt", "DOP_Customize\n[caution]\xff\xfe.png\n[demo]0\n"); },
+     {"--json", "customize", "check", "@DEALER/odd.txt"}, 1, "problem", {},
+     [](const Env&, const RunResult& r) {
+       EXPECT_TRUE(nlohmann::json::accept(r.out)) << "not valid JSON:\n" << r.out;
+     }, {}},
+    {"throw-away unit of a killed customize check", Needs::Tool, Privilege::Any,
+     [](Env& e) {
+       const std::string tmp = e.scratch + "/tmp";
+       const std::string dead = tmp + "/sysdatactl-" + std::to_string(deadPid()) + "-AbCdEf";
+       makeDirs(dead + "/data/save");
+       writeFile(dead + "/.sysdatactl-throw-away-unit", "");
+       writeFile(dead + "/data/save/Settings.ini", "BeepVol=3\n");
+       // Not ours to remove: no marker, or a run that is alive.
+       makeDirs(tmp + "/sysdatactl-" + std::to_string(deadPid()) + "-NoMark");
+       makeDirs(tmp + "/sysdatactl-" + std::to_string(::getpid()) + "-Alive");
+       writeFile(tmp + "/sysdatactl-" + std::to_string(::getpid()) + "-Alive/.sysdatactl-throw-away-unit", "");
+       e.variables["TMPDIR"] = tmp;
+     },
+     {"@NOROOT", "customize", "check", "@DEALER/dop_customize.txt"}, 0, "ok", {},
+     [](const Env& e, const RunResult&) {
+       int dead = 0;
+       int kept = 0;
+       if (DIR* d = ::opendir((e.scratch + "/tmp").c_str())) {
+         while (dirent* entry = ::readdir(d)) {
+           const std::string name = entry->d_name;
+           dead += contains(name, "-AbCdEf") ? 1 : 0;
+           kept += contains(name, "-NoMark") || contains(name, "-Alive") ? 1 : 0;
+         }
+         ::closedir(d);
+       }
+       EXPECT_EQ(dead, 0) << "the dead run's unit is still there";
+       EXPECT_EQ(kept, 2) << "removed what was not a dead run's";
+     }, {}},
+    {"segments of a killed customize check", Needs::Tool, Privilege::Any,
+     [](Env& e) {
+       const std::string tmp = e.scratch + "/tmp";
+       const std::string dead = tmp + "/sysdatactl-" + std::to_string(deadPid()) + "-SegLft";
+       makeDirs(dead + "/data/save");
+       writeFile(dead + "/.sysdatactl-throw-away-unit", "");
+       TqSimSetRoot(dead.c_str());
+       const int fd = ::shm_open(TqSimShmName("/SystemInfo").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+       TqSimSetRoot("");
+       ASSERT_GE(fd, 0) << std::strerror(errno);
+       ::close(fd);
+       ASSERT_FALSE(segmentsOf(dead).empty());
+       e.variables["TMPDIR"] = tmp;
+       e.heldPath = dead;
+     },
+     {"@NOROOT", "customize", "check", "@DEALER/dop_customize.txt"}, 0, "ok", {},
+     [](const Env& e, const RunResult&) {
+       const std::vector<std::string> left = segmentsOf(e.heldPath);
+       EXPECT_TRUE(left.empty()) << left.size() << " segments of the dead run left, first " << left[0];
+       EXPECT_FALSE(exists(e.heldPath));
+     }, {}},
+    {"temporary file of a killed export", Needs::Tool, Privilege::Any,
+     [](Env& e) {
+       writeFile(e.usb + "/.SxmSetting.ini." + std::to_string(deadPid()) + ".0.tmp", "half an export");
+     },
+     {"export", "@USB"}, 0, "exported 38 product files", {},
+     [](const Env& e, const RunResult&) {
+       const auto files = picture(e.usb, true);
+       for (const auto& file : files) EXPECT_FALSE(contains(file.first, ".tmp")) << file.first << " left";
+     }, {}},
+
+    // Interrupts: the tool ends within a second of SIGTERM.
+    {"SIGTERM while another invocation holds the unit", Needs::Tool, Privilege::Any,
+     [](Env& e) {
+       e.heldFd = ::open(e.root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+       ASSERT_EQ(::flock(e.heldFd, LOCK_EX), 0);
+     },
+     {"get", "beep-vol"}, 128 + SIGTERM, "", {},
+     [](const Env&, const RunResult& r) { EXPECT_LT(r.signalToEndMs, kInterruptBoundMs) << "after SIGTERM"; },
+     interruptAfter(300)},
+    {"SIGTERM while the library waits on a record's lock", Needs::Tool, Privilege::Any,
+     [](Env& e) { holdOfdLock(e, e.root + "/.tqlocks/SystemInfo.lock"); }, {"get", "beep-vol"}, 128 + SIGTERM, "",
+     {}, [](const Env&, const RunResult& r) { EXPECT_LT(r.signalToEndMs, kInterruptBoundMs) << "after SIGTERM"; },
+     interruptAfter(300)},
+
+    // Links under the unit's root lead nowhere outside it.
+    {"Syslog links outside: customize import", Needs::StandIn, Privilege::Any,
+     [](Env& e) { replaceWithLink(e.root + "/Syslog", e.outside + "/syslog"); },
+     {"customize", "import", "@DEALER/dop_customize.txt"}, 1, "not imported", {}, kNoCheck, {}},
+    {"Syslog links outside: one-shot customize apply", Needs::StandIn, Privilege::Any,
+     [](Env& e) { replaceWithLink(e.root + "/Syslog", e.outside + "/syslog"); }, {"customize", "apply"}, 0,
+     "none stored", {}, kNoCheck, {}},
+    {"save directory links outside: boot --init", Needs::StandIn, Privilege::Any,
+     [](Env& e) { replaceWithLink(e.root + "/data/save", e.outside + "/save"); }, {"boot", "--init"}, 1,
+     "cannot initialise", {"unit.state"}, kNoCheck, {}},
+    {"caution image links to a 0600 file: the copy is no wider", Needs::StandIn, Privilege::Any,
+     [](Env& e) {
+       ::chmod((e.outside + "/private.png").c_str(), 0600);
+       replaceWithLink(e.dealer + "/caution.png", e.outside + "/private.png");
+     },
+     {"customize", "import", "@DEALER/dop_customize.txt"}, 0, "imported", {"Syslog/"},
+     [](const Env& e, const RunResult&) {
+       struct stat st;
+       ASSERT_EQ(::stat(e.syslog("dop_startup_caution_img.png").c_str(), &st), 0);
+       EXPECT_EQ(st.st_mode & 0077, 0u) << std::oct << (st.st_mode & 07777);
+     }, {}},
+
+    // A full disk, a read-only mount, a user without rights (root only).
+    {"set on a full disk", Needs::Tool, Privilege::Root, [](Env& e) { fullDiskAt(e, e.root + "/data/save"); },
+     {"set", "beep-vol", "7"}, 1, "cannot store BeepVol in Settings.ini: No space left on device", {}, kNoCheck, {}},
+    {"set on a read-only mount", Needs::Tool, Privilege::Root, [](Env& e) { readOnlyAt(e, e.root + "/data/save"); },
+     {"set", "beep-vol", "7"}, 1, "cannot store BeepVol in Settings.ini: Read-only file system", {}, kNoCheck, {}},
+    {"set by a user who cannot write the unit", Needs::Tool, Privilege::Root, openToOthers, {"set", "beep-vol", "7"},
+     1, "Permission denied", {}, kNoCheck, {}},
+    {"get by a user who cannot read Settings.ini", Needs::Tool, Privilege::Root,
+     [](Env& e) {
+       openToOthers(e);
+       writeFile(e.save("Settings.ini"), "BeepVol=6\n");
+       ::chmod(e.save("Settings.ini").c_str(), 0600);
+     },
+     {"get", "beep-vol"}, 1, "cannot read BeepVol from Settings.ini: Permission denied", {}, kNoCheck, {}},
+    {"dump by a user who cannot read Settings.ini", Needs::Tool, Privilege::Root,
+     [](Env& e) {
+       openToOthers(e);
+       writeFile(e.save("Settings.ini"), "BeepVol=6\n");
+       ::chmod(e.save("Settings.ini").c_str(), 0600);
+     },
+     {"dump"}, 1, "Settings.ini: Permission denied", {}, kNoCheck, {}},
+    {"export to a full disk", Needs::Tool, Privilege::Root, [](Env& e) { fullDiskAt(e, e.usb); }, {"export", "@USB"},
+     1, "No space left on device", {},
+     [](const Env&, const RunResult& r) { EXPECT_FALSE(contains(r.out, "exported")) << "reported success first"; }, {}},
+    {"customize apply on a read-only save directory", Needs::Tool, Privilege::Root,
+     [](Env& e) {
+       importDealerFile(e);
+       readOnlyAt(e, e.root + "/data/save");
+     },
+     {"customize", "apply"}, 1, "customization not applied: cannot store settings in", {}, kNoCheck, {}},
+    {"import on a read-only save directory", Needs::Tool, Privilege::Root,
+     [](Env& e) {
+       writeFile(e.usb + "/DriveRecorder.ini", "FrontRecorderLastConnect=5\n");
+       readOnlyAt(e, e.root + "/data/save");
+     },
+     {"import", "@USB"}, 1, "cannot store FrontRecorderLastConnect in DriveRecorder.ini: Read-only file system", {},
+     kNoCheck, {}},
+    {"boot --init on a read-only save directory", Needs::Tool, Privilege::Root,
+     [](Env& e) {
+       writeFile(e.save("SxmSetting.ini"), "ContentsAlert=0\nSeekMode=0\nSportsFlash=1\nTuneStart=1\n");
+       readOnlyAt(e, e.root + "/data/save");
+     },
+     {"boot", "--init"}, 1, ": Read-only file system",
+     {"unit.state"}, kNoCheck, {}},
+    {"customize import into a /Syslog/ the user cannot write", Needs::Tool, Privilege::Root, openToOthers,
+     {"customize", "import", "@DEALER/dop_customize.txt"}, 1, "in /Syslog/: Permission denied", {}, kNoCheck, {}},
+};
+
+class HostileEnvironment : public ToolTest, public ::testing::WithParamInterface<Row> {
+ protected:
+  void TearDown() override {
+    for (auto it = env_.mounts.rbegin(); it != env_.mounts.rend(); ++it) {
+      if (::umount2(it->c_str(), MNT_DETACH) != 0) ADD_FAILURE() << "cannot unmount " << *it;
+    }
+    if (env_.heldFd >= 0) ::close(env_.heldFd);
+    ToolTest::TearDown();
+  }
+
+  // A booted unit, and beside it a directory full of files, a dealer's
+  // stick and an export directory.
+  void prepare() {
+    env_.scratch = scratch_;
+    env_.root = root_;
+    env_.outside = scratch_ + "/outside";
+    env_.dealer = scratch_ + "/dealer";
+    env_.usb = scratch_ + "/usb";
+    bootUnit();
+    makeDirs(env_.outside + "/syslog");
+    makeDirs(env_.outside + "/save");
+    writeFile(env_.outside + "/secret.txt", std::string(kSecret) + "\n");
+    writeFile(env_.outside + "/notes.txt", "boots=41\n");
+    writeFile(env_.outside + "/private.png", "\x89PNG private");
+    writeFile(env_.outside + "/syslog/dop_customize.txt", "DOP_Customize\n[demo]1\n");
+    writeFile(env_.outside + "/save/SxmSetting.ini", "ContentsAlert=0\n");
+    makeDirs(env_.dealer);
+    makeDirs(env_.usb);
+    writeFile(env_.dealer + "/dop_customize.txt", readFile(sourcePath("examples/dealer/dop_customize.txt")));
+    writeFile(env_.dealer + "/caution.png", readFile(sourcePath("examples/dealer/caution.png")));
+  }
+
+  Env env_;
+};
+
+TEST_P(HostileEnvironment, HoldsAndSaysWhy) {
+  const Row& row = GetParam();
+  if (row.privilege == Privilege::Root && ::geteuid() != 0) {
+    GTEST_SKIP() << "needs root (a tmpfs, a bind mount or a second user): run by .ci/run";
+  }
+  prepare();
+  row.setup(env_);
+  if (HasFatalFailure()) return;
+  if (env_.skipped) GTEST_SKIP() << env_.skipReason;
+  const auto outsideBefore = picture(env_.outside, true);
+  const auto unitBefore = picture(root_, false);
+
+  // "@NOROOT" first: the command runs without a unit of the user's.
+  const bool noRoot = !row.args.empty() && row.args[0] == "@NOROOT";
+  std::vector<std::string> args;
+  if (!noRoot) args = {"--root", root_};
+  for (std::size_t i = noRoot ? 1 : 0; i < row.args.size(); ++i) args.push_back(expand(row.args[i], env_));
+  RunOptions options = row.options;
+  if (options.signal == 0) options.deadlineMs = 20000;
+  RunResult result;
+  if (env_.asNobody) {
+    std::vector<std::string> wrapped = {"--reuid=" + std::to_string(kNobody), "--regid=" + std::to_string(kNobody),
+                                        "--clear-groups", "--", toolUnderTest()};
+    wrapped.insert(wrapped.end(), args.begin(), args.end());
+    result = runProgram("/usr/bin/setpriv", wrapped, env_.variables, "", options);
+  } else {
+    result = runTool(args, env_.variables, "", options);
+  }
+
+  SCOPED_TRACE(::testing::PrintToString(row));
+  EXPECT_FALSE(result.timedOut) << result;
+  EXPECT_EQ(result.exitCode, row.exitCode) << result;
+  EXPECT_TRUE(contains(result.out + result.err, row.message)) << "expected '" << row.message << "'\n" << result;
+  if (row.exitCode == 1) {
+    EXPECT_EQ(countLines(result.err), 1) << "a failure is one line\n" << result;
+  }
+  EXPECT_EQ(differences(outsideBefore, picture(env_.outside, true), {}), "") << "changed outside the unit";
+  EXPECT_EQ(differences(unitBefore, picture(root_, false), row.mayChange), "") << "changed in the unit";
+  if (row.check) row.check(env_, result);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, HostileEnvironment, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<Row>& info) {
+                           std::string name;
+                           for (const char* p = info.param.what; *p != '\0'; ++p) {
+                             name += std::isalnum(static_cast<unsigned char>(*p)) != 0 ? *p : '_';
+                           }
+                           return name;
+                         });
+
+// Boots that ran at once each counted: the count was read before the unit's
+// lock was taken and written after it was released.
+TEST_F(ToolTest, ConcurrentBootsLoseCounts) {
+  bootUnit();
+  constexpr int kBoots = 20;
+  std::vector<pid_t> children;
+  for (int i = 0; i < kBoots; ++i) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      const std::string tool = toolUnderTest();
+      ::execl(tool.c_str(), tool.c_str(), "--root", root_.c_str(), "boot", static_cast<char*>(nullptr));
+      ::_exit(126);
+    }
+    children.push_back(pid);
+  }
+  // A watchdog: a boot that hangs is killed and fails the test.
+  const long long deadline = monotonicMs() + 120000;
+  int failed = 0;
+  for (pid_t pid : children) {
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+      if (monotonicMs() > deadline) {
+        ::kill(pid, SIGKILL);
+        ADD_FAILURE() << "a boot hung";
+      }
+      ::usleep(5000);
+    }
+    failed += WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+  }
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(keyValue(root_ + "/unit.state", "boots"), std::to_string(1 + kBoots));
+}
+
+}  // namespace
+}  // namespace tooltest
