@@ -156,7 +156,10 @@ set(CPACK_DEBIAN_DEV_PACKAGE_NAME ${_sysdata_deb_dev})
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME ${_sysdata_deb_tool})
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
+# The shared library packages update the loader's cache through libc's
+# trigger.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/packaging/triggers)
+set(CPACK_DEBIAN_PLATFORM_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/packaging/triggers)
 
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "product system data library of the head unit
 The product's own system data for the car head unit: its settings files,
