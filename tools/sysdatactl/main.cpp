@@ -41,6 +41,8 @@ const char* const kFooter =
     "Environment:\n"
     "  SYSDATACTL_ROOT   the unit's directory when --root is not given\n"
     "  TQ_DEBUG_LOG      set to 1 to see the library's log on stderr\n"
+    "  TMPDIR            where 'customize check' without a unit makes its\n"
+    "                    throw-away one (default /tmp)\n"
     "\n"
     "Files:\n"
     "  DIR/unit.conf     the host's configuration of the unit: model and\n"
