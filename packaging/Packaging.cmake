@@ -66,6 +66,14 @@ if(TARGET sysdatactl)
                 ${CMAKE_CURRENT_SOURCE_DIR}/packaging/sysdatactl.bash-completion $<TARGET_FILE:sysdatactl>)
       set_tests_properties(tool.bash_completion PROPERTIES TIMEOUT 120)
     endif()
+    find_program(SYSDATA_MAN man)
+    find_program(SYSDATA_LEXGROG lexgrog)
+    if(SYSDATA_MAN)
+      add_test(NAME tool.manual_page_lint
+        COMMAND ${CMAKE_COMMAND} -DMAN=${SYSDATA_MAN} -DLEXGROG=${SYSDATA_LEXGROG}
+                -DPAGE=${_sysdata_pkg_dir}/sysdatactl.1 -P ${CMAKE_CURRENT_SOURCE_DIR}/packaging/lint-manual.cmake)
+      set_tests_properties(tool.manual_page_lint PROPERTIES TIMEOUT 120)
+    endif()
   endif()
 endif()
 
