@@ -43,6 +43,7 @@ if(TARGET sysdatactl)
   endif()
   add_custom_command(
     OUTPUT ${_sysdata_pkg_dir}/sysdatactl.1.gz
+    BYPRODUCTS ${_sysdata_pkg_dir}/sysdatactl.1
     COMMAND ${CMAKE_COMMAND} "-DTOOL=${_sysdata_man_tool}" -DOUT=${_sysdata_pkg_dir}/sysdatactl.1.gz
             -P ${CMAKE_CURRENT_SOURCE_DIR}/packaging/manual.cmake
     DEPENDS ${_sysdata_man_depends} ${CMAKE_CURRENT_SOURCE_DIR}/packaging/manual.cmake
