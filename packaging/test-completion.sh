@@ -26,10 +26,11 @@ PATH=$bindir:$PATH
 . "$script"
 
 failures=0
-# complete LINE: the words of LINE (a trailing blank starts an empty word).
+# complete LINE: the words of LINE as bash makes them (a trailing blank
+# starts an empty word; "=" is a word of its own).
 complete_line() {
     local line=$1
-    read -r -a COMP_WORDS <<<"$line"
+    read -r -a COMP_WORDS <<<"${line//=/ = }"
     [[ $line == *" " ]] && COMP_WORDS+=("")
     COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
     COMP_LINE=$line
@@ -71,6 +72,12 @@ cases=(
     "sysdatactl --root $scratch/un|exact|$scratch/unit"
     "sysdatactl customize check $scratch/dop|exact|$scratch/dop_customize.txt"
     "sysdatactl nosuchcommand |none|"
+    "sysdatactl --root=$scratch/un|exact|$scratch/unit"
+    "sysdatactl --root=$scratch/unit sh|exact|show"
+    "sysdatactl --root=$scratch/unit show Mic|exact|Mic.ini"
+    "sysdatactl create --model=|has|6"
+    "sysdatactl create --destination=1|all|1 1"
+    "sysdatactl create --force=|none|"
 )
 
 for row in "${cases[@]}"; do

@@ -341,6 +341,14 @@ int runCompletion(std::ostream& out, const std::vector<std::string>& words) {
     ++positional;
   }
 
+  // "--name=VALUE": the value of the option, by what comes after "=".
+  const std::size_t eq = current.find('=');
+  if (!optionsEnded && current.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+    const OptionSpec* option = findOption(cmd, current.substr(2, eq - 2));
+    Candidates values(out, current.substr(eq + 1));
+    if (option != nullptr && option->takesValue) addOptionValue(values, out, option->name);
+    return kExitOk;
+  }
   Candidates candidates(out, current);
   if (!pendingOption.empty()) {
     addOptionValue(candidates, out, pendingOption);
