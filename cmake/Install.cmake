@@ -30,35 +30,48 @@ if(TARGET sysdatactl)
   set_target_properties(sysdatactl PROPERTIES INSTALL_RPATH "$ORIGIN/${_sysdata_rel_lib}")
 endif()
 
-install(TARGETS sysdataproduct tqplatform
+# Install components, one per Debian package (packaging/Packaging.cmake):
+# runtime (the product library), platform (the stand-in host library), dev
+# (headers, link names, CMake package, pkg-config file) and tool.
+install(TARGETS sysdataproduct
   EXPORT sysdataproductTargets
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime
+  INCLUDES DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR})
+install(TARGETS tqplatform
+  EXPORT sysdataproductTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT platform NAMELINK_COMPONENT dev
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT platform
   INCLUDES DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR})
 
 if(TARGET sysdatactl)
-  install(TARGETS sysdatactl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS sysdatactl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
 endif()
 
 foreach(_dir platform core settings util accessor src/customize)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${_dir}/
     DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR}/${_dir}
+    COMPONENT dev
     FILES_MATCHING PATTERN "*.h")
 endforeach()
 # The stand-in platform's test hooks: a host on a desk (the tool, a test
 # bench) drives the simulated unit through them.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/standin/testing/
   DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR}/standin/testing
+  COMPONENT dev
   FILES_MATCHING PATTERN "*.h")
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/TqFramework
   DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR}
+  COMPONENT dev
   FILES_MATCHING PATTERN "*.h")
 
 install(EXPORT sysdataproductTargets
   NAMESPACE sysdata::
   FILE sysdataproductTargets.cmake
-  DESTINATION ${SYSDATA_INSTALL_CMAKEDIR})
+  DESTINATION ${SYSDATA_INSTALL_CMAKEDIR}
+  COMPONENT dev)
 
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/sysdataproductConfig.cmake.in [=[
 @PACKAGE_INIT@
@@ -76,7 +89,8 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/sysdataproductConfi
 install(FILES
   ${CMAKE_CURRENT_BINARY_DIR}/sysdataproductConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/sysdataproductConfigVersion.cmake
-  DESTINATION ${SYSDATA_INSTALL_CMAKEDIR})
+  DESTINATION ${SYSDATA_INSTALL_CMAKEDIR}
+  COMPONENT dev)
 
 # pkg-config. The prefix is taken from where the .pc file lies, so the
 # installed tree can be moved.
@@ -98,4 +112,5 @@ Libs.private: -pthread -lrt
 ]=])
 configure_file(${CMAKE_CURRENT_BINARY_DIR}/sysdataproduct.pc.in ${CMAKE_CURRENT_BINARY_DIR}/sysdataproduct.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sysdataproduct.pc
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+  COMPONENT dev)

@@ -4,10 +4,12 @@
 #include <cctype>
 #include <cstdlib>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "Commands.h"
+#include "Meta.h"
 
 namespace sysdatactl {
 
@@ -29,9 +31,26 @@ const char* const kFooter =
     "  --root DIR   the unit's directory (default: $SYSDATACTL_ROOT)\n"
     "  --json       machine-readable output for commands that list data\n"
     "  -h, --help   this text; 'sysdatactl COMMAND --help' for one command\n"
+    "  --version    the tool's version\n"
     "\n"
-    "Exit status: 0 success, 1 failure (one line on stderr), 2 usage error.\n"
-    "Set TQ_DEBUG_LOG=1 to see the library's log on stderr.\n";
+    "Exit status:\n"
+    "  0   success\n"
+    "  1   failure (one line on stderr)\n"
+    "  2   usage error\n"
+    "\n"
+    "Environment:\n"
+    "  SYSDATACTL_ROOT   the unit's directory when --root is not given\n"
+    "  TQ_DEBUG_LOG      set to 1 to see the library's log on stderr\n"
+    "  TMPDIR            where 'customize check' without a unit makes its\n"
+    "                    throw-away one (default /tmp)\n"
+    "\n"
+    "Files:\n"
+    "  DIR/unit.conf     the host's configuration of the unit: model and\n"
+    "                    destination, the save and calibration directories,\n"
+    "                    the language-set code, the stored customization's\n"
+    "                    name, the demo and camera switches\n"
+    "  DIR/...           every absolute path the unit's host uses (/Syslog/,\n"
+    "                    the save and calibration directories) lies under DIR\n";
 
 const std::vector<OptionDef> kNone = {};
 
@@ -184,9 +203,27 @@ void printCommandHelp(std::ostream& out, const Command& command) {
 
 bool isGlobalWithValue(const std::string& arg) { return arg == "--root"; }
 
+// The manual page from the very texts --help prints.
+int printManualPage(std::ostream& out) {
+  std::ostringstream overview;
+  printOverview(overview);
+  std::vector<CommandHelp> helps;
+  for (const Command& command : commands()) {
+    std::ostringstream text;
+    printCommandHelp(text, command);
+    helps.push_back({&command, text.str()});
+  }
+  printManual(out, overview.str(), helps);
+  return kExitOk;
+}
+
 int run(int argc, char** argv) {
   Streams io{std::cout, std::cerr};
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == kManualCommand) return printManualPage(io.out);
+  if (!args.empty() && args[0] == kCompleteCommand) {
+    return runCompletion(io.out, std::vector<std::string>(args.begin() + 1, args.end()));
+  }
 
   // The command words are the first words that are neither options nor the
   // values of global options; "customize" takes a second word.
@@ -212,7 +249,11 @@ int run(int argc, char** argv) {
   if (command.empty() || command == "help") {
     ParsedArgs parsed;
     std::string error;
-    if (!parseArgs(rest, {}, &parsed, &error)) return usageError(io, error, "");
+    if (!parseArgs(rest, {{"version", false}}, &parsed, &error)) return usageError(io, error, "");
+    if (command.empty() && parsed.has("version") && !parsed.has("help")) {
+      printVersion(io.out, parsed.has("json"));
+      return kExitOk;
+    }
     if (command.empty() && !parsed.has("help")) {
       return usageError(io, "no command given", "");
     }

@@ -1,0 +1,27 @@
+# Writes the manual page sysdatactl(1), gzip -9n compressed, from the tool's
+# own help texts. Run by the build:
+#   cmake -DTOOL="program [emulator args]" -DOUT=.../sysdatactl.1.gz -P manual.cmake
+cmake_minimum_required(VERSION 3.25)
+foreach(var TOOL OUT)
+  if(NOT ${var})
+    message(FATAL_ERROR "${var} is not set")
+  endif()
+endforeach()
+separate_arguments(tool UNIX_COMMAND "${TOOL}")
+get_filename_component(dir "${OUT}" DIRECTORY)
+string(REGEX REPLACE "\\.gz$" "" page "${OUT}")
+execute_process(COMMAND ${tool} __manual OUTPUT_FILE "${page}.tmp" RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${TOOL} __manual failed (${rc}): ${err}")
+endif()
+file(SIZE "${page}.tmp" size)
+if(size EQUAL 0)
+  message(FATAL_ERROR "${TOOL} __manual wrote nothing")
+endif()
+file(RENAME "${page}.tmp" "${page}")
+# -n: no name or time stamp in the archive, so the package is reproducible.
+execute_process(COMMAND gzip -9n -c "${page}" OUTPUT_FILE "${OUT}.tmp" RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "gzip failed (${rc})")
+endif()
+file(RENAME "${OUT}.tmp" "${OUT}")
