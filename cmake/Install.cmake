@@ -4,7 +4,7 @@
 #
 # Headers keep their source layout under <includedir>/sysdataproduct, so the
 # one include directory serves "platform/TqSync.h", "core/SystemRecords.h"
-# and "TqFramework/SharedMemory/TqSharedMemory.h" alike.
+# and "TqFramework/SharedMemory/TqSharedMemory" alike.
 include(CMakePackageConfigHelpers)
 
 set(SYSDATA_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/sysdataproduct)
@@ -41,19 +41,23 @@ if(TARGET sysdatactl)
   install(TARGETS sysdatactl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
+# core/RecordAccess.h is the library's own access to the records' fields:
+# not part of what a host includes.
 foreach(_dir platform core settings util accessor src/customize)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${_dir}/
     DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR}/${_dir}
-    FILES_MATCHING PATTERN "*.h")
+    FILES_MATCHING PATTERN "*.h"
+    PATTERN "RecordAccess.h" EXCLUDE)
 endforeach()
 # The stand-in platform's test hooks: a host on a desk (the tool, a test
 # bench) drives the simulated unit through them.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/standin/testing/
   DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR}/standin/testing
   FILES_MATCHING PATTERN "*.h")
+# The framework header is "TqFramework/SharedMemory/TqSharedMemory", without
+# an extension; the ".h" beside it includes it.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/TqFramework
-  DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR}
-  FILES_MATCHING PATTERN "*.h")
+  DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR})
 
 install(EXPORT sysdataproductTargets
   NAMESPACE sysdata::
