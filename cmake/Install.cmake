@@ -12,9 +12,11 @@ set(SYSDATA_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/sysdataproduct)
 
 # Exported symbols: hidden visibility keeps our internals in; the version
 # script keeps the standard library's template instantiations in as well.
+# Every reference of a shipped library resolves at link time.
 if(UNIX AND NOT APPLE)
   foreach(_lib sysdataproduct tqplatform)
-    target_link_options(${_lib} PRIVATE "LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/exports.map")
+    target_link_options(${_lib} PRIVATE "LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/exports.map"
+      LINKER:--no-undefined)
     set_property(TARGET ${_lib} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/exports.map)
   endforeach()
 endif()
