@@ -9,7 +9,9 @@
 # one (a symbol removed, a size or a vtable slot changed) fails: the library's
 # SONAME version must then go up (SOVERSION in CMakeLists.txt) and the new
 # SONAME's baseline be written with --update, in the same commit. A SONAME
-# without a baseline fails too.
+# without a baseline fails too, and so does a baseline rewritten for the same
+# SONAME to hide an incompatible change: the library is also compared with
+# the baseline as it was first committed for its SONAME.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -48,29 +50,48 @@ if [ ! -f "$baseline" ]; then
 fi
 
 current=$(mktemp)
-trap 'rm -f "$current"' EXIT
+original=$(mktemp)
+trap 'rm -f "$current" "$original"' EXIT
 abidw "${abidw_flags[@]}" --out-file "$current" "$lib"
-set +e
-report=$(abidiff --no-show-locs "$baseline" "$current")
-rc=$?
-set -e
-# abidiff's status is a bit field: 1 error, 2 usage, 4 ABI change, 8 an
-# incompatible ABI change.
-if (( rc & 3 )); then
-  echo "$report" >&2
-  echo "abi-check: abidiff failed ($rc)" >&2
-  exit 2
+
+# compare <baseline file> <what it is>: 0 same or compatible, 1 incompatible.
+compare() {
+  local report rc
+  set +e
+  report=$(abidiff --no-show-locs "$1" "$current")
+  rc=$?
+  set -e
+  # abidiff's status is a bit field: 1 error, 2 usage, 4 ABI change, 8 an
+  # incompatible ABI change.
+  if (( rc & 3 )); then
+    echo "$report" >&2
+    echo "abi-check: abidiff failed ($rc) on $2" >&2
+    exit 2
+  fi
+  if (( rc & 8 )); then
+    echo "$report"
+    echo "abi-check: $soname on $arch: INCOMPATIBLE change against $2." >&2
+    echo "  If it is meant: raise SOVERSION in CMakeLists.txt and write the new baseline" >&2
+    echo "  (scripts/abi-check.sh --update $build) in the same commit." >&2
+    return 1
+  fi
+  if (( rc & 4 )); then
+    echo "$report"
+    echo "abi-check: $soname on $arch: compatible changes against $2"
+  else
+    echo "abi-check: $soname on $arch: same ABI as $2"
+  fi
+}
+
+status=0
+compare "$baseline" "$baseline" || status=1
+# A baseline rewritten without a new SONAME must not hide an incompatible
+# change: the library must also be compatible with the baseline as this
+# SONAME's was first committed.
+if git rev-parse --git-dir >/dev/null 2>&1; then
+  first=$(git log --diff-filter=A --format=%H -- "$baseline" | tail -n 1)
+  if [ -n "$first" ] && git show "$first:$baseline" >"$original" 2>/dev/null && ! cmp -s "$original" "$baseline"; then
+    compare "$original" "$baseline as first committed ($first)" || status=1
+  fi
 fi
-if (( rc & 8 )); then
-  echo "$report"
-  echo "abi-check: $soname on $arch: INCOMPATIBLE change against $baseline." >&2
-  echo "  If it is meant: raise SOVERSION in CMakeLists.txt and write the new baseline" >&2
-  echo "  (scripts/abi-check.sh --update $build) in the same commit." >&2
-  exit 1
-fi
-if (( rc & 4 )); then
-  echo "$report"
-  echo "abi-check: $soname on $arch: compatible changes against $baseline"
-else
-  echo "abi-check: $soname on $arch: same ABI as $baseline"
-fi
+exit $status

@@ -11,9 +11,10 @@
 //
 // The claim is checked at the first segment use of every power-on (each
 // process, and each TqSimSetRoot). A claim whose root no longer exists, or is
-// another directory now, belongs to a unit that is gone: its segments and the
-// claim are removed by the next claimer, as are half-made claim files of
-// killed runs. All of this happens under an exclusive flock on /dev/shm, held
+// another directory now, belongs to a unit that is gone, and so does the
+// claim of a temporary unit (one made for a single run) whose run has died:
+// their segments and the claim are removed by the next claimer, as are
+// half-made claim files of killed runs. All of this happens under an exclusive flock on /dev/shm, held
 // for microseconds and waited for at most a few seconds.
 //
 // The stand-in also defines shm_open and shm_unlink, which map a name into the
@@ -107,11 +108,16 @@ struct Identity {
   std::string root;
   unsigned long long dev = 0;
   unsigned long long ino = 0;
+  // The run that owns a temporary unit; 0 for a unit that outlives its runs.
+  long pid = 0;
 };
+
+std::atomic<bool> g_ephemeral{false};
 
 Identity IdentityOf(const std::string& root) {
   Identity id;
   id.root = root;
+  if (g_ephemeral.load()) id.pid = static_cast<long>(::getpid());
   struct stat st;
   if (::stat(root.c_str(), &st) == 0) {
     id.dev = static_cast<unsigned long long>(st.st_dev);
@@ -123,6 +129,7 @@ Identity IdentityOf(const std::string& root) {
 std::string ClaimText(const Identity& id) {
   char numbers[64];
   std::snprintf(numbers, sizeof numbers, "dev=%llu\nino=%llu\n", id.dev, id.ino);
+  if (id.pid > 0) return std::string(kClaimMagic) + "root=" + id.root + "\n" + numbers + "pid=" + std::to_string(id.pid) + "\n";
   return std::string(kClaimMagic) + "root=" + id.root + "\n" + numbers;
 }
 
@@ -133,7 +140,10 @@ bool ParseClaim(const std::string& text, Identity* id) {
   const std::size_t end = text.find('\n', pos);
   if (end == std::string::npos) return false;
   id->root = text.substr(pos + 5, end - pos - 5);
-  return std::sscanf(text.c_str() + end + 1, "dev=%llu\nino=%llu\n", &id->dev, &id->ino) == 2;
+  if (std::sscanf(text.c_str() + end + 1, "dev=%llu\nino=%llu\n", &id->dev, &id->ino) != 2) return false;
+  const std::size_t pid = text.find("\npid=", end);
+  id->pid = pid == std::string::npos ? 0 : std::strtol(text.c_str() + pid + 5, nullptr, 10);
+  return true;
 }
 
 // Serialises claims, sweeps and removals of this machine's simulated units.
@@ -193,6 +203,10 @@ ClaimState ExamineClaim(const std::string& prefix, const Identity& self) {
   // Only our own user's claims can be taken over (/dev/shm is sticky).
   if (!regular || st.st_uid != ::geteuid()) return ClaimState::kHeld;
   if (!parsed) return ClaimState::kStale;
+  // A temporary unit lives as long as the run that made it.
+  if (claimed.pid > 0 && ::kill(static_cast<pid_t>(claimed.pid), 0) != 0 && errno == ESRCH) {
+    return ClaimState::kStale;
+  }
   struct stat rootStat;
   if (::stat(claimed.root.c_str(), &rootStat) != 0) {
     // A root we may not look at may still be alive.
@@ -361,6 +375,8 @@ std::string SimShmPrefixCandidate(const std::string& root, unsigned n) {
 }
 
 std::string SimShmPrefix(bool* ok) { return PrefixFor(true, ok); }
+
+void SetSimUnitEphemeral(bool ephemeral) { g_ephemeral.store(ephemeral); }
 
 std::string SimShmPrefixIfClaimed() {
   bool ok = true;

@@ -31,6 +31,10 @@ void RemoveSimNamespace();
 // namespaces were removed.
 int RemoveStaleSimNamespaces();
 
+// Claims made from now on by this process are for a temporary unit: stale
+// as soon as this process is gone, even if its root is left behind.
+void SetSimUnitEphemeral(bool ephemeral);
+
 // The prefix a root is offered first, and its n-th alternative.
 std::string SimShmPrefixCandidate(const std::string& root, unsigned n);
 

@@ -70,6 +70,8 @@ void RemoveSimSegments() { detail::RemoveSimNamespace(); }
 
 int RemoveStaleSimSegments() { return detail::RemoveStaleSimNamespaces(); }
 
+void SetSimUnitTemporary(bool temporary) { detail::SetSimUnitEphemeral(temporary); }
+
 std::string SimShmPrefixCandidate(const std::string& root, unsigned n) {
   return detail::SimShmPrefixCandidate(root, n);
 }

@@ -32,6 +32,11 @@ TQPLATFORM_API void RemoveSimSegments();
 // claims of killed runs; returns how many units' segments were removed. A
 // claim does this by itself; a host on a desk may call it at start.
 TQPLATFORM_API int RemoveStaleSimSegments();
+// Declares the units this process claims from now on temporary (made for
+// this run only): once the process is gone their segments and claim count as
+// stale even if a killed run left the root behind. Call it before the unit's
+// first segment is used.
+TQPLATFORM_API void SetSimUnitTemporary(bool temporary);
 // The segment-name prefix that root is offered as its n-th candidate (0 is
 // the first): roots whose first candidates are equal get different prefixes
 // by their claims.

@@ -185,6 +185,38 @@ TEST_F(SegmentNamespaceTest, SegmentsOfAUnitThatIsGoneAreRemoved) {
   }
 }
 
+// A run killed while it used a temporary unit leaves its root behind too; its
+// segments and claim still go, since the run that owned them is gone.
+TEST_F(SegmentNamespaceTest, SegmentsOfAKilledRunsTemporaryUnitAreRemoved) {
+  const std::string root = scratch_ + "/temporary";
+  ASSERT_EQ(::mkdir(root.c_str(), 0755), 0);
+  roots_.push_back(root);
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::alarm(60);
+    standin::testing::SetSimUnitTemporary(true);
+    TqSimSetRoot(root.c_str());
+    standin::host_records::setCameraHd(1);
+    const std::string prefix = TqSimShmName("/").substr(1);
+    if (::write(out[1], prefix.c_str(), prefix.size() + 1) < 0) ::_exit(3);
+    ::raise(SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  char prefix[16] = {};
+  ASSERT_GT(::read(out[0], prefix, sizeof prefix - 1), 0);
+  ::close(out[0]);
+  ::close(out[1]);
+  ASSERT_TRUE(shmExists(std::string(prefix) + "FuncInfoProduct")) << "the killed run left its segment";
+
+  EXPECT_GE(standin::testing::RemoveStaleSimSegments(), 1);
+  EXPECT_FALSE(shmExists(std::string(prefix) + "FuncInfoProduct"));
+  EXPECT_FALSE(shmExists(prefix)) << "the claim";
+}
+
 // A live unit's claim is never taken: the same root finds its own claim again
 // at its next power-on, and its records are still there.
 TEST_F(SegmentNamespaceTest, AUnitFindsItsClaimAgainAtItsNextPowerOn) {

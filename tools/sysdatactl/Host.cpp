@@ -207,6 +207,8 @@ void HostSession::powerOn() {
   sigemptyset(&deferred);
   for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&deferred, sig);
   signalsDeferred_ = ::sigprocmask(SIG_BLOCK, &deferred, &savedSignals_) == 0;
+  // A temporary unit's segments must not outlive a killed run.
+  standin::testing::SetSimUnitTemporary(ephemeral_);
   TqSimSetRoot(unit_.root.c_str());
   // Segments left by an invocation that was killed belong to an earlier
   // power cycle: a power-on starts from empty records.
