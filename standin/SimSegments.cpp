@@ -56,8 +56,8 @@ constexpr std::size_t kPrefixLength = 6;
 constexpr unsigned kCandidates = 256;
 constexpr const char kClaimMagic[] = "tq-sim-claim 1\n";
 constexpr const char kTempPrefix[] = ".tq-sim-claim-";
-// A claim holds a path of at most PATH_MAX and three short lines.
-constexpr std::size_t kClaimReadLimit = 8192;
+// A claim holds a path of at most PATH_MAX in hex and four short lines.
+constexpr std::size_t kClaimReadLimit = 16384;
 
 using ShmOpenFn = int (*)(const char*, int, mode_t);
 using ShmUnlinkFn = int (*)(const char*);
@@ -126,11 +126,39 @@ Identity IdentityOf(const std::string& root) {
   return id;
 }
 
+// The root in hex: a path may hold any byte but NUL, a line feed included.
+std::string Hex(const std::string& text) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : text) {
+    out.push_back(digits[c >> 4]);
+    out.push_back(digits[c & 15]);
+  }
+  return out;
+}
+
+bool Unhex(const std::string& hex, std::string* text) {
+  if (hex.size() % 2 != 0) return false;
+  text->clear();
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    int v = 0;
+    for (std::size_t k = i; k < i + 2; ++k) {
+      const char c = hex[k];
+      const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+      if (d < 0) return false;
+      v = v * 16 + d;
+    }
+    text->push_back(static_cast<char>(v));
+  }
+  return true;
+}
+
 std::string ClaimText(const Identity& id) {
   char numbers[64];
   std::snprintf(numbers, sizeof numbers, "dev=%llu\nino=%llu\n", id.dev, id.ino);
-  if (id.pid > 0) return std::string(kClaimMagic) + "root=" + id.root + "\n" + numbers + "pid=" + std::to_string(id.pid) + "\n";
-  return std::string(kClaimMagic) + "root=" + id.root + "\n" + numbers;
+  std::string text = std::string(kClaimMagic) + "root=" + Hex(id.root) + "\n" + numbers;
+  if (id.pid > 0) text += "pid=" + std::to_string(id.pid) + "\n";
+  return text;
 }
 
 bool ParseClaim(const std::string& text, Identity* id) {
@@ -139,7 +167,7 @@ bool ParseClaim(const std::string& text, Identity* id) {
   if (text.compare(pos, 5, "root=") != 0) return false;
   const std::size_t end = text.find('\n', pos);
   if (end == std::string::npos) return false;
-  id->root = text.substr(pos + 5, end - pos - 5);
+  if (!Unhex(text.substr(pos + 5, end - pos - 5), &id->root)) return false;
   if (std::sscanf(text.c_str() + end + 1, "dev=%llu\nino=%llu\n", &id->dev, &id->ino) != 2) return false;
   const std::size_t pid = text.find("\npid=", end);
   id->pid = pid == std::string::npos ? 0 : std::strtol(text.c_str() + pid + 5, nullptr, 10);

@@ -218,18 +218,22 @@ TEST_F(SegmentNamespaceTest, SegmentsOfAKilledRunsTemporaryUnitAreRemoved) {
 }
 
 // A live unit's claim is never taken: the same root finds its own claim again
-// at its next power-on, and its records are still there.
+// at its next power-on, and its records are still there, whatever bytes its
+// path holds.
 TEST_F(SegmentNamespaceTest, AUnitFindsItsClaimAgainAtItsNextPowerOn) {
-  const std::string root = scratch_ + "/unit";
-  ASSERT_EQ(::mkdir(root.c_str(), 0755), 0);
-  roots_.push_back(root);
-  TqSimSetRoot(root.c_str());
-  ASSERT_TRUE(standin::host_records::setCameraHd(5));
-  const std::string prefix = TqSimShmName("/");
-  EXPECT_EQ(standin::testing::RemoveStaleSimSegments(), 0) << "a live unit is not stale";
-  TqSimSetRoot(root.c_str());  // the next power-on
-  EXPECT_EQ(TqSimShmName("/"), prefix);
-  EXPECT_EQ(standin::host_records::cameraHd(), 5);
+  for (const char* name : {"unit", "unit with\na line feed and \xff"}) {
+    SCOPED_TRACE(name);
+    const std::string root = scratch_ + "/" + name;
+    ASSERT_EQ(::mkdir(root.c_str(), 0755), 0);
+    roots_.push_back(root);
+    TqSimSetRoot(root.c_str());
+    ASSERT_TRUE(standin::host_records::setCameraHd(5));
+    const std::string prefix = TqSimShmName("/");
+    EXPECT_EQ(standin::testing::RemoveStaleSimSegments(), 0) << "a live unit is not stale";
+    TqSimSetRoot(root.c_str());  // the next power-on
+    EXPECT_EQ(TqSimShmName("/"), prefix);
+    EXPECT_EQ(standin::host_records::cameraHd(), 5);
+  }
 }
 
 struct LongRecord {
