@@ -8,21 +8,25 @@
 
 #include <cstddef>
 
-// Records as opaque bytes: fields are read at explicit offsets only.
-struct SysInfoStruct {
+// Records as opaque bytes: fields are read at explicit offsets only. Their
+// types are visible to every shared object, so that each instantiation of the
+// segment template over them is one type in the whole process.
+#define SYSDATA_RECORD_TYPE __attribute__((visibility("default")))
+
+struct SYSDATA_RECORD_TYPE SysInfoStruct {
   unsigned char bytes[568];
 };
-struct SysDataInfoStruct {
+struct SYSDATA_RECORD_TYPE SysDataInfoStruct {
   unsigned char bytes[5136];
 };
-struct FuncInfoStruct {
+struct SYSDATA_RECORD_TYPE FuncInfoStruct {
   unsigned char bytes[1992];
 };
-struct FuncInfoProductStruct {
+struct SYSDATA_RECORD_TYPE FuncInfoProductStruct {
   unsigned char bytes[504];
 };
 namespace SysDataDefaultMem {
-struct Data {
+struct SYSDATA_RECORD_TYPE Data {
   unsigned char bytes[5356];
 };
 }  // namespace SysDataDefaultMem
