@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/SysDataFactory.h"
+#include "core/RecordAccess.h"
 #include "core/SystemRecords.h"
 #include "platform/SaveFileAccess.h"
 #include "platform/TqSync.h"
@@ -105,8 +106,8 @@ SysDataFactory::SYSDATA_METATXT_ID fileOf(SettingsDataAccessor::Owner owner) {
 // read. False when the table cannot be mapped.
 bool readDefault(std::uint32_t offset, std::uint32_t* value) {
   SysDataDefault view;
-  if (!view.isMapped()) return false;
-  *value = view.readU32(offset);
+  if (!sysdata::RecordAccess::isMapped(view)) return false;
+  *value = sysdata::readU32(view, offset);
   return true;
 }
 
@@ -134,8 +135,8 @@ void setStored(SaveFileAccessMetaText& file, const char* key, ValueType type, st
 // Demo mode's owner and default; false when the switches cannot be mapped.
 bool demoTarget(SettingsDataAccessor::Owner* owner, std::uint32_t* defaultOffset) {
   FuncInfoSharedMem view;
-  if (!view.isMapped()) return false;
-  if (view.getDemoUserInit() != 0) {
+  if (!sysdata::RecordAccess::isMapped(view)) return false;
+  if (sysdata::demoUserInit(view) != 0) {
     *owner = SettingsDataAccessor::OWNER_SETTINGS;
     *defaultOffset = kDemoDefaultInSettings;
   } else {

@@ -191,7 +191,9 @@ void floorSet(const FloorDir& dir, const std::string& name, const char* key, int
 }
 
 FloorSegment::FloorSegment(const char* hostName, std::size_t recordSize, const std::string& lockPath)
-    : shmName_(TqSimShmName((std::string("/") + hostName).c_str())), segmentSize_(recordSize + 4) {
+    // shm_open places the name in the unit's namespace, as it does for the
+    // library's segments.
+    : shmName_(std::string("/") + hostName), segmentSize_(recordSize + 4) {
   lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (lockFd_ < 0) {
     std::fprintf(stderr, "cannot open floor lock %s\n", lockPath.c_str());

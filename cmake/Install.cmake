@@ -4,7 +4,7 @@
 #
 # Headers keep their source layout under <includedir>/sysdataproduct, so the
 # one include directory serves "platform/TqSync.h", "core/SystemRecords.h"
-# and "TqFramework/SharedMemory/TqSharedMemory.h" alike.
+# and "TqFramework/SharedMemory/TqSharedMemory" alike.
 include(CMakePackageConfigHelpers)
 
 set(SYSDATA_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/sysdataproduct)
@@ -12,9 +12,11 @@ set(SYSDATA_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/sysdataproduct)
 
 # Exported symbols: hidden visibility keeps our internals in; the version
 # script keeps the standard library's template instantiations in as well.
+# Every reference of a shipped library resolves at link time.
 if(UNIX AND NOT APPLE)
   foreach(_lib sysdataproduct tqplatform)
-    target_link_options(${_lib} PRIVATE "LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/exports.map")
+    target_link_options(${_lib} PRIVATE "LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/exports.map"
+      LINKER:--no-undefined)
     set_property(TARGET ${_lib} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/exports.map)
   endforeach()
 endif()
@@ -50,11 +52,14 @@ if(TARGET sysdatactl)
   install(TARGETS sysdatactl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
 endif()
 
+# core/RecordAccess.h is the library's own access to the records' fields:
+# not part of what a host includes.
 foreach(_dir platform core settings util accessor src/customize)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${_dir}/
     DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR}/${_dir}
     COMPONENT dev
-    FILES_MATCHING PATTERN "*.h")
+    FILES_MATCHING PATTERN "*.h"
+    PATTERN "RecordAccess.h" EXCLUDE)
 endforeach()
 # The stand-in platform's test hooks: a host on a desk (the tool, a test
 # bench) drives the simulated unit through them.
@@ -62,10 +67,11 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/standin/testing/
   DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR}/standin/testing
   COMPONENT dev
   FILES_MATCHING PATTERN "*.h")
+# The framework header is "TqFramework/SharedMemory/TqSharedMemory", without
+# an extension; the ".h" beside it includes it.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/TqFramework
   DESTINATION ${SYSDATA_INSTALL_INCLUDEDIR}
-  COMPONENT dev
-  FILES_MATCHING PATTERN "*.h")
+  COMPONENT dev)
 
 install(EXPORT sysdataproductTargets
   NAMESPACE sysdata::

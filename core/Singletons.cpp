@@ -12,16 +12,13 @@ TQ_SINGLETON_DEFINE(SaveFileAccessFactory)
 TQ_SINGLETON_DEFINE(SysDataProductFactory)
 TQ_SINGLETON_DEFINE(SysDataFactory)
 
-// Two classes of the host whose singletons share this library's creation
-// locks; the library defines nothing else of them.
+// Two classes of the host share this library's creation locks: the library
+// defines their Sync_ and nothing else of them (the host defines the classes
+// and their instance pointers).
 class SYSDATA_API SysDataSettingsGuiState;
 class SYSDATA_API SysDataSettingsGuiStateExportImport;
 
 template <>
 TqSync TqSingleton<SysDataSettingsGuiState>::Sync_{};
 template <>
-std::atomic<SysDataSettingsGuiState*> TqSingleton<SysDataSettingsGuiState>::pInstance_{nullptr};
-template <>
 TqSync TqSingleton<SysDataSettingsGuiStateExportImport>::Sync_{};
-template <>
-std::atomic<SysDataSettingsGuiStateExportImport*> TqSingleton<SysDataSettingsGuiStateExportImport>::pInstance_{nullptr};

@@ -1,5 +1,6 @@
 #include "core/SystemRecords.h"
 
+#include "core/RecordAccess.h"
 #include "platform/TqSync.h"
 
 namespace {
@@ -18,14 +19,10 @@ const char* textInField(const unsigned char* record, std::size_t offset, std::si
 
 // ---- SystemInformation ----
 
-SystemInformation::SystemInformation() : RecordView<SysInfoStruct>("SystemInfo") { initialiseOnce(); }
-
-SystemInformation::~SystemInformation() = default;
-
-void SystemInformation::initialiseOnce() {
-  unsigned char* bytes = bytesUnlocked();
+SystemInformation::SystemInformation() : TqSharedMemory<SysInfoStruct, 1>("SystemInfo") {
+  unsigned char* bytes = recordBytes();
   if (bytes == nullptr) return;
-  TqSyncGuard guard(sync());
+  TqSyncGuard guard(*this);
   if (bytes[record_layout::kSysInfoInitialised] != 0) return;
   for (std::size_t offset : record_layout::kSysInfoTextFields) {
     bytes[offset] = '-';
@@ -33,102 +30,41 @@ void SystemInformation::initialiseOnce() {
   bytes[record_layout::kSysInfoInitialised] = 1;
 }
 
+SystemInformation::~SystemInformation() = default;
+
 SystemDef::SYS_INFO_MODEL SystemInformation::getModel() const {
   if (!isMapped()) return SystemDef::SYS_INFO_MODEL_UNKNOWN;
-  return static_cast<SystemDef::SYS_INFO_MODEL>(readI32(record_layout::kSysInfoModel));
+  return static_cast<SystemDef::SYS_INFO_MODEL>(sysdata::readI32(*this, record_layout::kSysInfoModel));
 }
 
 SystemDef::SYS_INFO_DESTINATION SystemInformation::getDestination() const {
   if (!isMapped()) return SystemDef::SYS_INFO_DESTINATION_UNKNOWN;
-  return static_cast<SystemDef::SYS_INFO_DESTINATION>(readI32(record_layout::kSysInfoDestination));
-}
-
-bool SystemInformation::setModelAndDestination(SystemDef::SYS_INFO_MODEL model,
-                                               SystemDef::SYS_INFO_DESTINATION destination) {
-  unsigned char b[8];
-  sysdata::storeI32(b, model);
-  sysdata::storeI32(b + 4, destination);
-  // Both words in one guarded write: a reader never sees a new model with an
-  // old destination.
-  return write(record_layout::kSysInfoModel, b, sizeof(b));
+  return static_cast<SystemDef::SYS_INFO_DESTINATION>(sysdata::readI32(*this, record_layout::kSysInfoDestination));
 }
 
 // ---- SysDataInformation ----
 
-SysDataInformation::SysDataInformation() : RecordView<SysDataInfoStruct>("SysDataInfo") {}
+SysDataInformation::SysDataInformation() : TqSharedMemory<SysDataInfoStruct, 1>("SysDataInfo") {}
 
 SysDataInformation::~SysDataInformation() = default;
 
 const char* SysDataInformation::getSaveFileDir() const {
-  const unsigned char* bytes = bytesUnlocked();
+  const unsigned char* bytes = recordBytes();
   if (bytes == nullptr) return nullptr;
-  TqSyncGuard guard(sync());
+  TqSyncGuard guard(*this);
   return textInField(bytes, record_layout::kSaveFileDir, record_layout::kCalibrationDir);
 }
 
-const char* SysDataInformation::getCalibrationDir() const {
-  const unsigned char* bytes = bytesUnlocked();
-  if (bytes == nullptr) return nullptr;
-  TqSyncGuard guard(sync());
-  return textInField(bytes, record_layout::kCalibrationDir, kRecordSize);
-}
+// ---- the views without operations of their own ----
 
-bool SysDataInformation::setSaveFileDir(const char* dir) {
-  if (dir == nullptr) return false;
-  std::size_t n = 0;
-  while (dir[n] != 0) ++n;
-  // The text and its NUL must stay inside the field.
-  if (n + 1 > record_layout::kCalibrationDir - record_layout::kSaveFileDir) return false;
-  return write(record_layout::kSaveFileDir, dir, n + 1);
-}
-
-bool SysDataInformation::setCalibrationDir(const char* dir) {
-  return writeText(record_layout::kCalibrationDir, dir);
-}
-
-// ---- FuncInfoSharedMem ----
-
-FuncInfoSharedMem::FuncInfoSharedMem() : RecordView<FuncInfoStruct>("FuncInfo") {}
+FuncInfoSharedMem::FuncInfoSharedMem() : TqSharedMemory<FuncInfoStruct, 1>("FuncInfo") {}
 
 FuncInfoSharedMem::~FuncInfoSharedMem() = default;
 
-std::uint32_t FuncInfoSharedMem::getLangSetCode() const { return readU32(record_layout::kLangSetCode); }
-
-std::string FuncInfoSharedMem::getCustomizeFileName() const {
-  return readText(record_layout::kCustomizeFileName);
-}
-
-std::uint8_t FuncInfoSharedMem::getDemoUserInit() const { return readU8(record_layout::kDemoUserInit); }
-
-bool FuncInfoSharedMem::setLangSetCode(std::uint32_t code) {
-  return writeU32(record_layout::kLangSetCode, code);
-}
-
-bool FuncInfoSharedMem::setCustomizeFileName(const char* name) {
-  if (name == nullptr) return false;
-  std::size_t n = 0;
-  while (name[n] != 0) ++n;
-  // The name must not run over the demoUserInit switch that follows it.
-  if (record_layout::kCustomizeFileName + n + 1 > record_layout::kDemoUserInit) return false;
-  return write(record_layout::kCustomizeFileName, name, n + 1);
-}
-
-bool FuncInfoSharedMem::setDemoUserInit(std::uint8_t value) {
-  return writeU8(record_layout::kDemoUserInit, value);
-}
-
-// ---- FuncInfoProduct ----
-
-FuncInfoProduct::FuncInfoProduct() : RecordView<FuncInfoProductStruct>("FuncInfoProduct") {}
+FuncInfoProduct::FuncInfoProduct() : TqSharedMemory<FuncInfoProductStruct, 1>("FuncInfoProduct") {}
 
 FuncInfoProduct::~FuncInfoProduct() = default;
 
-std::uint8_t FuncInfoProduct::getCameraHd() const { return readU8(record_layout::kCameraHd); }
-
-bool FuncInfoProduct::setCameraHd(std::uint8_t value) { return writeU8(record_layout::kCameraHd, value); }
-
-// ---- SysDataDefault ----
-
-SysDataDefault::SysDataDefault() : RecordView<SysDataDefaultMem::Data>("SysDataDefault") {}
+SysDataDefault::SysDataDefault() : TqSharedMemory<SysDataDefaultMem::Data, 1>("SysDataDefault") {}
 
 SysDataDefault::~SysDataDefault() = default;

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "core/SystemRecords.h"
+#include "standin/testing/HostRecords.h"
 #include "standin/FileSystem.h"
 #include "standin/testing/StoreControl.h"
 #include "tests/support/UnitFiles.h"
@@ -155,15 +155,14 @@ FuzzUnit::FuzzUnit() {
   std::atexit(teardown);
   for (const char* dir : {kSaveDir, kCalibrationDir, "/Syslog", "/media/usb", "/media/usb/sub"}) makeDirs(root_ + dir);
 
-  SystemInformation().setModelAndDestination(SystemDef::SYS_INFO_MODEL_6, SystemDef::SYS_INFO_DESTINATION_5);
-  SysDataInformation dirs;
-  dirs.setSaveFileDir(kSaveDir);
-  dirs.setCalibrationDir(kCalibrationDir);
-  FuncInfoSharedMem func;
-  func.setCustomizeFileName(kCustomizeFileName);
-  func.setLangSetCode(0);
-  func.setDemoUserInit(1);
-  FuncInfoProduct().setCameraHd(0);
+  namespace records = standin::host_records;
+  records::setPair(SystemDef::SYS_INFO_MODEL_6, SystemDef::SYS_INFO_DESTINATION_5);
+  records::setSaveFileDir(kSaveDir);
+  records::setCalibrationDir(kCalibrationDir);
+  records::setCustomizeFileName(kCustomizeFileName);
+  records::setLangSetCode(0);
+  records::setDemoUserInit(1);
+  records::setCameraHd(0);
   SysDataUtilProduct().initSysDataDefault(SystemDef::SYS_INFO_MODEL_6, SystemDef::SYS_INFO_DESTINATION_5);
 
   // Caution images a dealer file may name.
@@ -182,9 +181,9 @@ void FuzzUnit::allowWrites(const std::vector<std::string>& hostDirs) {
   guard().allow(dirs);
 }
 
-void FuzzUnit::setLangSetCode(std::uint32_t code) { FuncInfoSharedMem().setLangSetCode(code); }
-void FuzzUnit::setDemoUserInit(std::uint8_t value) { FuncInfoSharedMem().setDemoUserInit(value); }
-void FuzzUnit::setCameraHd(std::uint8_t value) { FuncInfoProduct().setCameraHd(value); }
+void FuzzUnit::setLangSetCode(std::uint32_t code) { standin::host_records::setLangSetCode(code); }
+void FuzzUnit::setDemoUserInit(std::uint8_t value) { standin::host_records::setDemoUserInit(value); }
+void FuzzUnit::setCameraHd(std::uint8_t value) { standin::host_records::setCameraHd(value); }
 
 void FuzzUnit::writeHostFile(const std::string& hostPath, const std::uint8_t* data, std::size_t size) const {
   const std::string path = disk(hostPath);

@@ -1,18 +1,23 @@
-// Placement of a simulated unit on a development machine.
+// Placement of a simulated unit on a development machine: the stand-in
+// platform's own interface for tools and tests. The product library uses
+// none of it; on the real host nothing here exists.
 //
-// On the real host both mappings are the identity. The stand-in maps them
-// when a simulation root is set, so that tests, tools and demos never touch
-// the machine's own "/Syslog/" or shared-memory names:
+// The stand-in maps names when a simulation root is set, so that tests, tools
+// and demos never touch the machine's own "/Syslog/" or shared-memory names:
 //
 // TqSimPath(path): an absolute path "/a/b" becomes "<root>/a/b"; a relative
 //   path, and an absolute path already under the root, are returned unchanged.
 // TqSimShmName(name): a POSIX shared-memory name "/SystemInfo" becomes
 //   "/<prefix>SystemInfo", where prefix is at most 6 characters: the
-//   environment variable TQ_SIM_SHM_PREFIX when set, otherwise derived from
-//   the root. Without a root the name is returned unchanged.
+//   environment variable TQ_SIM_SHM_PREFIX when set, otherwise the prefix
+//   claimed for the root (its own, whatever other units exist). Without a root
+//   the name is returned unchanged; empty when no prefix could be claimed.
+//   The stand-in's shm_open and shm_unlink apply the same mapping, so callers
+//   (the segment template included) pass the unit's names unchanged.
 //
 // The root is the last value given to TqSimSetRoot, or else the environment
-// variable TQ_SIM_ROOT, read at first use. An empty root means none.
+// variable TQ_SIM_ROOT, read at first use. An empty root means none. Each
+// TqSimSetRoot is a new power-on: the root's segment claim is checked again.
 #pragma once
 
 #include <string>

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "core/RecordAccess.h"
 #include "platform/TqStorage.h"
 
 namespace sysdata {
@@ -206,7 +207,7 @@ Pair currentPair() {
   // Each read takes the record's lock; holding it around both makes the inner
   // holds re-entrant (no second and third inter-process lock per default
   // read) and reads the pair as one.
-  TqSyncGuard guard(info.sync());
+  TqSyncGuard guard(sysdata::RecordAccess::sync(info));
   pair.model = info.getModel();
   pair.destination = info.getDestination();
   return pair;

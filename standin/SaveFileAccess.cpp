@@ -37,8 +37,8 @@
 #include <string>
 #include <thread>
 
-#include "TqFramework/SharedMemory/TqSharedMemory.h"
-#include "core/SystemRecords.h"
+#include "TqFramework/SharedMemory/TqSharedMemory"
+#include "platform/SystemRecordLayout.h"
 #include "platform/TqSimulation.h"
 #include "standin/FileSystem.h"
 #include "standin/FileUtil.h"

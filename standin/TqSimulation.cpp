@@ -17,6 +17,7 @@ struct SimState {
   std::mutex mutex;
   bool envRead = false;
   std::string root;  // normalised; empty = none
+  std::uint64_t generation = 0;
 };
 
 SimState& State() {
@@ -47,28 +48,6 @@ const std::string& RootLocked(SimState& s) {
   return s.root;
 }
 
-std::string PrefixFor(const std::string& root) {
-  if (root.empty()) return std::string();
-  const char* env = std::getenv("TQ_SIM_SHM_PREFIX");
-  if (env != nullptr && env[0] != '\0') {
-    std::string prefix;
-    for (const char* p = env; *p != '\0' && prefix.size() < 6; ++p) {
-      if (*p != '/') prefix.push_back(*p);
-    }
-    if (!prefix.empty()) return prefix;
-  }
-  // FNV-1a of the root, folded to 20 bits: "u" + 5 hex digits.
-  std::uint32_t h = 2166136261u;
-  for (unsigned char c : root) {
-    h ^= c;
-    h *= 16777619u;
-  }
-  h = (h >> 20) ^ (h & 0xFFFFFu);
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "u%05x", static_cast<unsigned>(h & 0xFFFFFu));
-  return buf;
-}
-
 }  // namespace
 
 std::string TqSimPath(const char* path) {
@@ -90,7 +69,9 @@ std::string TqSimPath(const char* path) {
 
 std::string TqSimShmName(const char* name) {
   if (name == nullptr) return std::string();
-  const std::string prefix = standin::detail::SimShmPrefix();
+  bool ok = true;
+  const std::string prefix = standin::detail::SimShmPrefix(&ok);
+  if (!ok) return std::string();
   if (prefix.empty()) return name;
   if (name[0] == '/') return "/" + prefix + (name + 1);
   return prefix + name;
@@ -101,6 +82,7 @@ void TqSimSetRoot(const char* root) {
   std::lock_guard<std::mutex> lock(s.mutex);
   s.envRead = true;
   s.root = Normalise(root);
+  ++s.generation;
 }
 
 std::string TqSimRoot() {
@@ -112,10 +94,12 @@ std::string TqSimRoot() {
 namespace standin {
 namespace detail {
 
-std::string SimShmPrefix() {
+std::string SimRootAndGeneration(std::uint64_t* generation) {
   SimState& s = State();
   std::lock_guard<std::mutex> lock(s.mutex);
-  return PrefixFor(RootLocked(s));
+  const std::string root = RootLocked(s);
+  if (generation != nullptr) *generation = s.generation;
+  return root;
 }
 
 }  // namespace detail

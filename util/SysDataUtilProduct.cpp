@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/SysDataProductFactory.h"
+#include "core/RecordAccess.h"
 #include "core/SystemRecords.h"
 #include "core/TqSingleton.h"
 #include "platform/SaveFileAccess.h"
@@ -38,7 +39,7 @@ constexpr std::size_t kExportBufferSize = 20480;
 // then build no path at all, so nothing is ever written relative to the
 // file-system root.
 std::string directoryText(const SysDataInformation& info, std::size_t offset) {
-  return info.readText(offset);
+  return sysdata::readText(info, offset);
 }
 
 void exportKeyFile(SysDataProductFactory& registry, const SettingsFileDef& def, const char* path) {
@@ -89,11 +90,11 @@ bool SysDataUtilProduct::initSysDataDefault(SystemDef::SYS_INFO_MODEL model,
   SysDataUtil::initSysDataDefault(model, destination);
 
   SysDataDefault table;
-  unsigned char* record = table.bytesUnlocked();
+  unsigned char* record = sysdata::RecordAccess::bytes(table);
   if (record == nullptr) return true;  // nothing mapped: nothing to fill
   // One hold of the segment lock across read-modify-write: a second process
   // filling at the same moment cannot interleave its fields with ours.
-  TqSyncGuard guard(table.sync());
+  TqSyncGuard guard(sysdata::RecordAccess::sync(table));
   sysdata::applyProductDefaults(record, sysdata::kDefaultRecordSize, model, destination);
   return true;
 }

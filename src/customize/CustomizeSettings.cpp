@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "accessor/SettingsDataAccessor.h"
+#include "core/RecordAccess.h"
 #include "core/SystemRecords.h"
 #include "platform/TqFileSys.h"
 #include "settings/CommonSettings.h"
@@ -194,8 +195,8 @@ bool CustomizeSettings::checkLang(unsigned int id) {
   std::uint32_t langSetCode = 0;
   {
     FuncInfoSharedMem view;
-    mapped = view.isMapped();
-    langSetCode = view.getLangSetCode();
+    mapped = sysdata::RecordAccess::isMapped(view);
+    langSetCode = sysdata::langSetCode(view);
   }
   switch (langRule(id)) {
     case LangRule::Always:
@@ -259,8 +260,8 @@ void CustomizeSettings::afterInitializeCameraGuideline(std::string& line) {
   bool hd = false;
   {
     FuncInfoProduct view;
-    mapped = view.isMapped();
-    hd = view.getCameraHd() != 0;
+    mapped = sysdata::RecordAccess::isMapped(view);
+    hd = sysdata::cameraHd(view) != 0;
   }
   if (!mapped) return;
   for (const GuideLineRow& row : kGuideLineRows) {
@@ -281,5 +282,5 @@ int CustomizeSettings::convertRcameraMessage(unsigned int value) {
 int CustomizeSettings::convertGuideLineOnOff(unsigned int value) {
   if (value <= 1) return static_cast<int>(value);
   SysDataDefault view;
-  return view.readI32(kGuideLineOnOffDefault);
+  return sysdata::readI32(view, kGuideLineOnOffDefault);
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/RecordAccess.h"
 #include "core/SystemRecords.h"
 #include "platform/TqDbgOutput.h"
 #include "platform/TqFileSys.h"
@@ -52,7 +53,7 @@ std::string storedCopyPath() {
   std::string name;
   {
     FuncInfoSharedMem view;
-    name = view.getCustomizeFileName();
+    name = sysdata::customizeFileName(view);
   }
   if (name.empty()) return std::string();
   return std::string(CustomizeSettings::kImportDir) + name;

@@ -1,8 +1,5 @@
 #include "standin/testing/StoreControl.h"
 
-#include <dirent.h>
-#include <sys/mman.h>
-
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -64,22 +61,19 @@ void ClearCreationFailures() {
 }
 
 std::vector<std::string> SimSegments() {
-  std::vector<std::string> names;
   // Without a simulation root there is no prefix: the machine's own segments
   // are never listed (and so never removed).
-  const std::string prefix = detail::SimShmPrefix();
-  if (prefix.empty()) return names;
-  DIR* dir = ::opendir("/dev/shm");
-  if (dir == nullptr) return names;
-  while (dirent* entry = ::readdir(dir)) {
-    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0) names.emplace_back(entry->d_name);
-  }
-  ::closedir(dir);
-  return names;
+  return detail::SimSegmentNames();
 }
 
-void RemoveSimSegments() {
-  for (const std::string& name : SimSegments()) ::shm_unlink(("/" + name).c_str());
+void RemoveSimSegments() { detail::RemoveSimNamespace(); }
+
+int RemoveStaleSimSegments() { return detail::RemoveStaleSimNamespaces(); }
+
+void SetSimUnitTemporary(bool temporary) { detail::SetSimUnitEphemeral(temporary); }
+
+std::string SimShmPrefixCandidate(const std::string& root, unsigned n) {
+  return detail::SimShmPrefixCandidate(root, n);
 }
 
 }  // namespace testing

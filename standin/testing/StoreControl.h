@@ -22,10 +22,25 @@ TQPLATFORM_API void ClearCreationCalls();
 TQPLATFORM_API void FailCreationOf(const std::string& name);
 TQPLATFORM_API void ClearCreationFailures();
 
-// Shared-memory segments of the current simulation prefix (names as in
-// /dev/shm), and their removal: the host's teardown of a simulated unit.
+// Shared-memory segments of the current simulation root (names as in
+// /dev/shm, the claim of its prefix not included), and their removal with the
+// claim: the host's teardown of a simulated unit.
 TQPLATFORM_API std::vector<std::string> SimSegments();
 TQPLATFORM_API void RemoveSimSegments();
+// Removes the segments and prefix claims of units whose root no longer exists
+// (a killed run's temporary unit, a deleted unit directory) and the half-made
+// claims of killed runs; returns how many units' segments were removed. A
+// claim does this by itself; a host on a desk may call it at start.
+TQPLATFORM_API int RemoveStaleSimSegments();
+// Declares the units this process claims from now on temporary (made for
+// this run only): once the process is gone their segments and claim count as
+// stale even if a killed run left the root behind. Call it before the unit's
+// first segment is used.
+TQPLATFORM_API void SetSimUnitTemporary(bool temporary);
+// The segment-name prefix that root is offered as its n-th candidate (0 is
+// the first): roots whose first candidates are equal get different prefixes
+// by their claims.
+TQPLATFORM_API std::string SimShmPrefixCandidate(const std::string& root, unsigned n);
 
 }  // namespace testing
 }  // namespace standin

@@ -17,8 +17,8 @@ class UnmappableSegment {
  public:
   explicit UnmappableSegment(const char* segment) {
     const std::string shmName = TqSimShmName((std::string("/") + segment).c_str());
-    ::shm_unlink(shmName.c_str());
     path_ = "/dev/shm" + shmName;
+    ::unlink(path_.c_str());
     made_ = ::mkdir(path_.c_str(), 0700) == 0;
   }
   ~UnmappableSegment() {

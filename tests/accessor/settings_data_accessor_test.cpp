@@ -11,6 +11,7 @@
 
 #include "accessor/SettingsDataAccessor.h"
 #include "accessor/SettingsDataKey.h"
+#include "core/RecordAccess.h"
 #include "core/SystemRecords.h"
 #include "standin/testing/StoreControl.h"
 #include "tests/accessor/UnmappableSegment.h"
@@ -28,7 +29,7 @@ constexpr const char* kMissing = "<missing>";
 
 void writeDefault(std::size_t offset, std::uint32_t value) {
   SysDataDefault view;
-  ASSERT_TRUE(view.writeU32(offset, value)) << offset;
+  ASSERT_TRUE(sysdata::writeU32(view, offset, value)) << offset;
 }
 
 int get(int id) { return SettingsDataAccessor().getDataKeyIValue(static_cast<DataKeyID>(id)); }

@@ -17,9 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "TqFramework/SharedMemory/TqSharedMemory.h"
+#include "TqFramework/SharedMemory/TqSharedMemory"
+#include "core/RecordAccess.h"
 #include "core/SystemRecords.h"
 #include "platform/TqSimulation.h"
+#include "standin/testing/HostRecords.h"
 #include "standin/testing/LogCapture.h"
 #include "standin/testing/StoreControl.h"
 #include "tests/support/SimUnit.h"
@@ -34,7 +36,11 @@ struct TestRecord {
 };
 using TestSegment = TqSharedMemory<TestRecord, 1>;
 
-std::string shmName(const std::string& name) { return TqSimShmName(("/" + name).c_str()); }
+// The name as the unit sees it; shm_open and shm_unlink place it in the
+// unit's namespace.
+std::string hostName(const std::string& name) { return "/" + name; }
+// The name as it lies in /dev/shm.
+std::string shmName(const std::string& name) { return TqSimShmName(hostName(name).c_str()); }
 std::string devShmPath(const std::string& name) { return "/dev/shm" + shmName(name); }
 
 off_t segmentSize(const std::string& name) {
@@ -44,7 +50,7 @@ off_t segmentSize(const std::string& name) {
 }
 
 std::uint32_t sizeWord(const std::string& name) {
-  const int fd = ::shm_open(shmName(name).c_str(), O_RDONLY, 0);
+  const int fd = ::shm_open(hostName(name).c_str(), O_RDONLY, 0);
   if (fd < 0) return 0xFFFFFFFFu;
   unsigned char b[4] = {0, 0, 0, 0};
   const ssize_t n = ::pread(fd, b, 4, 0);
@@ -69,7 +75,7 @@ int inChild(F body) {
 class UnopenableSegment {
  public:
   explicit UnopenableSegment(const std::string& name) : path_(devShmPath(name)) {
-    ::shm_unlink(shmName(name).c_str());
+    ::unlink(path_.c_str());
     made_ = ::mkdir(path_.c_str(), 0755) == 0;
   }
   ~UnopenableSegment() {
@@ -90,7 +96,7 @@ TEST_F(SimUnitTest, FirstOpenerCreatesAndZeroFillsSecondProcessAttachesAndKeepsD
   // leaves data behind and spoils the size word.
   const int first = inChild([&] {
     TestSegment seg(name.c_str());
-    if (!seg.isMapped() || !seg.wasCreated()) return 1;
+    if (!sysdata::RecordAccess::isMapped(seg) || !seg.wasCreated()) return 1;
     if (segmentSize(name) != static_cast<off_t>(TestSegment::kSegmentSize)) return 2;
     if (sizeWord(name) != 100u) return 3;
     TqSyncGuard guard(seg);
@@ -108,7 +114,7 @@ TEST_F(SimUnitTest, FirstOpenerCreatesAndZeroFillsSecondProcessAttachesAndKeepsD
   // Second process: attaches, rewrites only the size word, sees the data.
   const int second = inChild([&] {
     TestSegment seg(name.c_str());
-    if (!seg.isMapped() || seg.wasCreated()) return 1;
+    if (!sysdata::RecordAccess::isMapped(seg) || seg.wasCreated()) return 1;
     if (sizeWord(name) != 100u) return 2;
     TqSyncGuard guard(seg);
     for (int i = 0; i < 100; ++i) {
@@ -133,14 +139,14 @@ TEST_F(SimUnitTest, DestroyingAViewClosesItButLeavesTheSegmentAndItsContents) {
   const std::size_t descriptorsBefore = openDescriptors();
   {
     FuncInfoProduct view;
-    ASSERT_TRUE(view.isMapped());
-    ASSERT_TRUE(view.setCameraHd(9));
+    ASSERT_TRUE(sysdata::RecordAccess::isMapped(view));
+    ASSERT_TRUE(standin::host_records::setCameraHd(9));
   }
   EXPECT_EQ(openDescriptors(), descriptorsBefore);
   const std::vector<std::string> segments = standin::testing::SimSegments();
   EXPECT_NE(std::find(segments.begin(), segments.end(), shmName("FuncInfoProduct").substr(1)), segments.end());
   FuncInfoProduct again;
-  EXPECT_EQ(again.getCameraHd(), 9);
+  EXPECT_EQ(sysdata::cameraHd(again), 9);
 }
 
 struct NameCase {
@@ -165,7 +171,7 @@ TEST_F(SimUnitTest, NameChecks) {
     standin::testing::ScopedLogCapture log;
     {
       TestSegment seg(c.isNull ? nullptr : c.name.c_str());
-      EXPECT_EQ(seg.isMapped(), c.accepted);
+      EXPECT_EQ(sysdata::RecordAccess::isMapped(seg), c.accepted);
       EXPECT_EQ(seg.record() != nullptr, c.accepted);
       if (!c.accepted) {
         EXPECT_EQ(seg.descriptor(), -1);
@@ -205,7 +211,7 @@ TEST_F(SimUnitTest, ShortSegmentIsExtendedNeverShrunkNorCleared) {
   for (const ShortCase& c : cases) {
     SCOPED_TRACE(c.label);
     const std::string name = "H2Short" + std::to_string(n++);
-    const int fd = ::shm_open(shmName(name).c_str(), O_CREAT | O_EXCL | O_RDWR, 0664);
+    const int fd = ::shm_open(hostName(name).c_str(), O_CREAT | O_EXCL | O_RDWR, 0664);
     ASSERT_GE(fd, 0) << std::strerror(errno);
     ASSERT_EQ(::ftruncate(fd, c.existingSize), 0);
     std::vector<unsigned char> existing(static_cast<std::size_t>(c.existingSize));
@@ -217,7 +223,7 @@ TEST_F(SimUnitTest, ShortSegmentIsExtendedNeverShrunkNorCleared) {
 
     const int child = inChild([&] {
       TestSegment seg(name.c_str());
-      if (!seg.isMapped() || seg.wasCreated()) return 1;
+      if (!sysdata::RecordAccess::isMapped(seg) || seg.wasCreated()) return 1;
       TqSyncGuard guard(seg);
       // Touch the whole record: a short mapping would fault here.
       unsigned sum = 0;
@@ -246,18 +252,17 @@ TEST_F(SimUnitTest, ShortSegmentIsExtendedNeverShrunkNorCleared) {
 // The same through a real view: "SystemInfo" left at 20 bytes still holds
 // the model and destination; the view extends it, keeps them and initialises.
 TEST_F(SimUnitTest, ViewOverAShortSystemInfoKeepsItsBytes) {
-  const std::string name = shmName("SystemInfo");
-  const int fd = ::shm_open(name.c_str(), O_RDWR, 0);
+  const int fd = ::shm_open("/SystemInfo", O_RDWR, 0);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::ftruncate(fd, 20), 0);
   ::close(fd);
 
   const int child = inChild([] {
     SystemInformation info;
-    if (!info.isMapped()) return 1;
+    if (!sysdata::RecordAccess::isMapped(info)) return 1;
     if (info.getModel() != SystemDef::SYS_INFO_MODEL_6) return 2;
     if (info.getDestination() != SystemDef::SYS_INFO_DESTINATION_5) return 3;
-    if (info.readU8(record_layout::kSysInfoInitialised) != 1) return 4;
+    if (sysdata::readU8(info, record_layout::kSysInfoInitialised) != 1) return 4;
     return 0;
   });
   EXPECT_EQ(child, 0) << "exit code; 107 is SIGBUS";
@@ -284,16 +289,16 @@ TEST_F(SimUnitTest, SystemInfoIsInitialisedOnceAndNeverAgain) {
   }
 
   // The host empties a text field; mapping again, by a view or by the
-  // explicit call, leaves it empty.
+  // view of another kind, leaves it empty.
   {
     TestSegment raw("SystemInfo");  // same segment seen as bytes
-    ASSERT_TRUE(raw.isMapped());
+    ASSERT_TRUE(sysdata::RecordAccess::isMapped(raw));
     TqSyncGuard guard(raw);
     raw.recordBytes()[record_layout::kSysInfoTextFields[3]] = 0;
   }
   {
     SystemInformation info;
-    info.initialiseOnce();
+    SystemInformation another;
     EXPECT_EQ(info.getModel(), SystemDef::SYS_INFO_MODEL_6);
     EXPECT_EQ(info.getDestination(), SystemDef::SYS_INFO_DESTINATION_5);
   }
@@ -303,13 +308,13 @@ TEST_F(SimUnitTest, SystemInfoIsInitialisedOnceAndNeverAgain) {
 }
 
 TEST_F(SimUnitTest, SystemInfoCreatedByTheViewItselfIsInitialised) {
-  ::shm_unlink(shmName("SystemInfo").c_str());
+  ::shm_unlink("/SystemInfo");
   SystemInformation info;
-  ASSERT_TRUE(info.isMapped());
+  ASSERT_TRUE(sysdata::RecordAccess::isMapped(info));
   for (std::size_t field : record_layout::kSysInfoTextFields) {
-    EXPECT_EQ(info.readU8(field), '-') << "field at " << field;
+    EXPECT_EQ(sysdata::readU8(info, field), '-') << "field at " << field;
   }
-  EXPECT_EQ(info.readU8(record_layout::kSysInfoInitialised), 1);
+  EXPECT_EQ(sysdata::readU8(info, record_layout::kSysInfoInitialised), 1);
   EXPECT_EQ(info.getModel(), 0);
   EXPECT_EQ(info.getDestination(), 0);
 }
@@ -327,22 +332,23 @@ TEST_F(SimUnitTest, ViewsReadTheHostRecords) {
   SysDataInformation dirs;
   ASSERT_NE(dirs.getSaveFileDir(), nullptr);
   EXPECT_STREQ(dirs.getSaveFileDir(), SimUnit::kSaveDir);
-  ASSERT_NE(dirs.getCalibrationDir(), nullptr);
-  EXPECT_STREQ(dirs.getCalibrationDir(), SimUnit::kCalibrationDir);
+  EXPECT_EQ(sysdata::calibrationDir(dirs), SimUnit::kCalibrationDir);
   FuncInfoSharedMem func;
-  EXPECT_EQ(func.getLangSetCode(), 0x12345678u);
-  EXPECT_EQ(func.getCustomizeFileName(), SimUnit::kCustomizeFileName);
-  EXPECT_EQ(func.getDemoUserInit(), 0);
+  EXPECT_EQ(sysdata::langSetCode(func), 0x12345678u);
+  EXPECT_EQ(sysdata::customizeFileName(func), SimUnit::kCustomizeFileName);
+  EXPECT_EQ(sysdata::demoUserInit(func), 0);
   FuncInfoProduct product;
-  EXPECT_EQ(product.getCameraHd(), 3);
+  EXPECT_EQ(sysdata::cameraHd(product), 3);
   SysDataDefault defaults;
-  EXPECT_TRUE(defaults.isMapped());
+  EXPECT_TRUE(sysdata::RecordAccess::isMapped(defaults));
 }
 
 TEST_F(SimUnitTest, ModelAndDestinationAreLittleEndianWords) {
+  ASSERT_TRUE(standin::host_records::setPair(SystemDef::SYS_INFO_MODEL_12, SystemDef::SYS_INFO_DESTINATION_13));
   {
     SystemInformation info;
-    ASSERT_TRUE(info.setModelAndDestination(SystemDef::SYS_INFO_MODEL_12, SystemDef::SYS_INFO_DESTINATION_13));
+    EXPECT_EQ(info.getModel(), SystemDef::SYS_INFO_MODEL_12);
+    EXPECT_EQ(info.getDestination(), SystemDef::SYS_INFO_DESTINATION_13);
   }
   const std::string bytes = sysdata_test::readFile(devShmPath("SystemInfo"));
   const unsigned char* rec = reinterpret_cast<const unsigned char*>(bytes.data()) + 4;
@@ -355,18 +361,19 @@ TEST_F(SimUnitTest, DirectoryWithoutTerminatorInItsFieldIsNotServed) {
   {
     SysDataInformation dirs;
     std::vector<unsigned char> full(record_layout::kCalibrationDir, 'a');
-    ASSERT_TRUE(dirs.write(record_layout::kSaveFileDir, full.data(), full.size()));
+    ASSERT_TRUE(sysdata::RecordAccess::write(dirs, record_layout::kSaveFileDir, full.data(), full.size()));
     EXPECT_EQ(dirs.getSaveFileDir(), nullptr);
-    ASSERT_NE(dirs.getCalibrationDir(), nullptr);
+    EXPECT_EQ(sysdata::calibrationDir(dirs), SimUnit::kCalibrationDir);
 
-    std::vector<unsigned char> tail(SysDataInformation::kRecordSize - record_layout::kCalibrationDir, 'b');
-    ASSERT_TRUE(dirs.write(record_layout::kCalibrationDir, tail.data(), tail.size()));
-    EXPECT_EQ(dirs.getCalibrationDir(), nullptr);
+    // The calibration directory's text stops at the end of the record.
+    std::vector<unsigned char> tail(sizeof(SysDataInfoStruct) - record_layout::kCalibrationDir, 'b');
+    ASSERT_TRUE(sysdata::RecordAccess::write(dirs, record_layout::kCalibrationDir, tail.data(), tail.size()));
+    EXPECT_EQ(sysdata::calibrationDir(dirs), std::string(tail.begin(), tail.end()));
   }
   SysDataInformation dirs;
-  EXPECT_FALSE(dirs.setSaveFileDir(std::string(record_layout::kCalibrationDir, 'c').c_str()))
+  EXPECT_FALSE(standin::host_records::setSaveFileDir(std::string(record_layout::kCalibrationDir, 'c').c_str()))
       << "a directory that would overrun its field is refused";
-  EXPECT_TRUE(dirs.setSaveFileDir(std::string(record_layout::kCalibrationDir - 1, 'c').c_str()));
+  EXPECT_TRUE(standin::host_records::setSaveFileDir(std::string(record_layout::kCalibrationDir - 1, 'c').c_str()));
   ASSERT_NE(dirs.getSaveFileDir(), nullptr);
   EXPECT_EQ(std::strlen(dirs.getSaveFileDir()), record_layout::kCalibrationDir - 1);
 }
@@ -379,33 +386,35 @@ TEST_F(SimUnitTest, UnmappedViewsAnswerSafely) {
   UnopenableSegment defaults("SysDataDefault");
   ASSERT_TRUE(sys.made() && dirs.made() && func.made() && product.made() && defaults.made());
 
+  // The host's writers fail too.
+  EXPECT_FALSE(standin::host_records::setPair(SystemDef::SYS_INFO_MODEL_1, SystemDef::SYS_INFO_DESTINATION_3));
+  EXPECT_FALSE(standin::host_records::setSaveFileDir("/x"));
+  EXPECT_FALSE(standin::host_records::setDemoUserInit(1));
+
   standin::testing::ScopedLogCapture log;
   SystemInformation info;
-  EXPECT_FALSE(info.isMapped());
+  EXPECT_FALSE(sysdata::RecordAccess::isMapped(info));
   EXPECT_EQ(info.getModel(), SystemDef::SYS_INFO_MODEL_UNKNOWN);
   EXPECT_EQ(info.getDestination(), SystemDef::SYS_INFO_DESTINATION_UNKNOWN);
-  info.initialiseOnce();
-  EXPECT_FALSE(info.setModelAndDestination(SystemDef::SYS_INFO_MODEL_1, SystemDef::SYS_INFO_DESTINATION_3));
 
   SysDataInformation dirView;
   EXPECT_EQ(dirView.getSaveFileDir(), nullptr);
-  EXPECT_EQ(dirView.getCalibrationDir(), nullptr);
-  EXPECT_FALSE(dirView.setSaveFileDir("/x"));
+  EXPECT_EQ(sysdata::calibrationDir(dirView), "");
 
   FuncInfoSharedMem funcView;
-  EXPECT_EQ(funcView.getLangSetCode(), 0u);
-  EXPECT_EQ(funcView.getCustomizeFileName(), "");
-  EXPECT_EQ(funcView.getDemoUserInit(), 0);
-  EXPECT_FALSE(funcView.setDemoUserInit(1));
+  EXPECT_EQ(sysdata::langSetCode(funcView), 0u);
+  EXPECT_EQ(sysdata::customizeFileName(funcView), "");
+  EXPECT_EQ(sysdata::demoUserInit(funcView), 0);
+  EXPECT_FALSE(sysdata::RecordAccess::write(funcView, record_layout::kDemoUserInit, "\1", 1));
 
   FuncInfoProduct productView;
-  EXPECT_EQ(productView.getCameraHd(), 0);
+  EXPECT_EQ(sysdata::cameraHd(productView), 0);
 
   SysDataDefault defaultView;
-  EXPECT_FALSE(defaultView.isMapped());
-  EXPECT_EQ(defaultView.bytesUnlocked(), nullptr);
+  EXPECT_FALSE(sysdata::RecordAccess::isMapped(defaultView));
+  EXPECT_EQ(sysdata::RecordAccess::bytes(defaultView), nullptr);
   unsigned char buf[8] = {1, 1, 1, 1, 1, 1, 1, 1};
-  EXPECT_FALSE(defaultView.read(0, buf, sizeof(buf)));
+  EXPECT_FALSE(sysdata::RecordAccess::read(defaultView, 0, buf, sizeof(buf)));
   EXPECT_EQ(std::vector<int>(buf, buf + 8), std::vector<int>(8, 0));
 
   const auto records = log.records();

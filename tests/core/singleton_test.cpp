@@ -51,12 +51,21 @@ class OtherThing : public TqSingleton<OtherThing> {
 TQ_SINGLETON_DECLARE(OtherThing)
 TQ_SINGLETON_DEFINE(OtherThing)
 
-// Host classes whose creation locks the library defines and exports; a host
-// that declares them links against the library's pair.
+// Host classes whose creation locks the library defines and exports. The
+// host defines everything else of them, their instance pointers included: this
+// test plays the host, so it defines the pointers, and links only if the
+// library's Sync_ is there.
 class SYSDATA_API SysDataSettingsGuiState;
 class SYSDATA_API SysDataSettingsGuiStateExportImport;
-TQ_SINGLETON_DECLARE(SysDataSettingsGuiState)
-TQ_SINGLETON_DECLARE(SysDataSettingsGuiStateExportImport)
+template <>
+TqSync TqSingleton<SysDataSettingsGuiState>::Sync_;
+template <>
+TqSync TqSingleton<SysDataSettingsGuiStateExportImport>::Sync_;
+template <>
+std::atomic<SysDataSettingsGuiState*> TqSingleton<SysDataSettingsGuiState>::pInstance_{nullptr};
+template <>
+std::atomic<SysDataSettingsGuiStateExportImport*> TqSingleton<SysDataSettingsGuiStateExportImport>::pInstance_{
+    nullptr};
 
 namespace {
 

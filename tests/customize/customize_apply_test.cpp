@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "accessor/SettingsDataAccessor.h"
+#include "core/RecordAccess.h"
 #include "core/SystemRecords.h"
 #include "settings/CommonSettings.h"
 #include "src/customize/CustomizeSysDataProduct.h"
@@ -49,7 +50,7 @@ void setColour(std::uint32_t colour) {
 
 void writeDefault(std::size_t offset, std::uint32_t value) {
   SysDataDefault view;
-  ASSERT_TRUE(view.writeU32(offset, value));
+  ASSERT_TRUE(sysdata::writeU32(view, offset, value));
 }
 
 struct Expect {

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "core/RecordAccess.h"
 #include "core/SystemRecords.h"
 #include "platform/SaveFileAccess.h"
 #include "settings/KeyTable.h"
@@ -169,10 +170,12 @@ inline bool allSegmentsAnswer() {
   const SysDataDefault table;
   (void)info.getModel();
   (void)dirs.getSaveFileDir();
-  (void)func.getLangSetCode();
-  (void)product.getCameraHd();
-  (void)table.readU32(0);
-  return info.isMapped() && dirs.isMapped() && func.isMapped() && product.isMapped() && table.isMapped();
+  (void)sysdata::langSetCode(func);
+  (void)sysdata::cameraHd(product);
+  (void)sysdata::readU32(table, 0);
+  using sysdata::RecordAccess;
+  return RecordAccess::isMapped(info) && RecordAccess::isMapped(dirs) && RecordAccess::isMapped(func) &&
+         RecordAccess::isMapped(product) && RecordAccess::isMapped(table);
 }
 
 }  // namespace reliability

@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/RecordAccess.h"
 #include "accessor/SettingsDataAccessor.h"
 #include "settings/CommonSettings.h"
 #include "settings/SettingsCatalog.h"
@@ -84,7 +85,7 @@ struct ChildReport {
   std::string problems;
 };
 
-int defaultAt(std::uint32_t offset) { return SysDataDefault().readI32(offset); }
+int defaultAt(std::uint32_t offset) { return sysdata::readI32(SysDataDefault(), offset); }
 
 // Per-reader memory of the highest counter seen per key.
 class MonotoneCheck {

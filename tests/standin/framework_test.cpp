@@ -141,6 +141,7 @@ TEST_F(SimulationTest, SegmentNamesGetAShortPrefix) {
   const std::string otherRoot = unit.makeDir("elsewhere");
   TqSimSetRoot(otherRoot.c_str());
   EXPECT_NE(TqSimShmName("/SystemInfo"), mapped);
+  standin::testing::RemoveSimSegments();  // its claim
 
   // The environment picks the prefix, cut to six characters.
   ::setenv("TQ_SIM_SHM_PREFIX", "abcdefghij", 1);

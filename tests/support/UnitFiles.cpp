@@ -11,31 +11,11 @@
 #include <cstring>
 #include <vector>
 
-#include "TqFramework/SharedMemory/TqSharedMemory.h"
-#include "core/LittleEndian.h"
-#include "core/SystemRecords.h"
 #include "platform/TqSimulation.h"
 #include "platform/TqSingletonFinalizer.h"
 #include "standin/testing/StoreControl.h"
 
 namespace sysdata_test {
-namespace {
-
-template <class T>
-bool writeRecord(const char* segment, std::size_t offset, const void* data, std::size_t size) {
-  TqSharedMemory<T, 1> shm(segment);
-  if (shm.recordBytes() == nullptr) return false;
-  TqSyncGuard guard(shm);
-  std::memcpy(shm.recordBytes() + offset, data, size);
-  return true;
-}
-
-template <class T>
-bool writeText(const char* segment, std::size_t offset, const char* text) {
-  return writeRecord<T>(segment, offset, text, std::strlen(text) + 1);
-}
-
-}  // namespace
 
 void makeDirs(const std::string& path) {
   // Every prefix that ends before a slash, then the whole path.
@@ -101,9 +81,8 @@ std::string openUnitRoot(const std::string& parent, const std::string& prefix) {
   if (::mkdtemp(buf.data()) == nullptr) return std::string();
   const std::string root = buf.data();
   TqSimSetRoot(root.c_str());
-  // A fresh namespace may still hold segments of an earlier unit whose root
-  // hashed alike; start clean.
-  standin::testing::RemoveSimSegments();
+  // The stand-in claims a namespace of segments of its own for the root at
+  // the first segment use; nothing of an earlier unit is in it.
   return root;
 }
 
@@ -123,34 +102,4 @@ bool bootUnitRecords(const std::string& root, SystemDef::SYS_INFO_MODEL model,
          host_records::setLangSetCode(0) && host_records::setDemoUserInit(1) && host_records::setCameraHd(0);
 }
 
-namespace host_records {
-
-bool setPair(SystemDef::SYS_INFO_MODEL model, SystemDef::SYS_INFO_DESTINATION destination) {
-  unsigned char b[8];
-  sysdata::storeI32(b, model);
-  sysdata::storeI32(b + 4, destination);
-  return writeRecord<SysInfoStruct>("SystemInfo", record_layout::kSysInfoModel, b, 8);
-}
-bool setLangSetCode(std::uint32_t code) {
-  unsigned char b[4];
-  sysdata::storeU32(b, code);
-  return writeRecord<FuncInfoStruct>("FuncInfo", record_layout::kLangSetCode, b, 4);
-}
-bool setCustomizeFileName(const char* name) {
-  return writeText<FuncInfoStruct>("FuncInfo", record_layout::kCustomizeFileName, name);
-}
-bool setDemoUserInit(std::uint8_t value) {
-  return writeRecord<FuncInfoStruct>("FuncInfo", record_layout::kDemoUserInit, &value, 1);
-}
-bool setCameraHd(std::uint8_t value) {
-  return writeRecord<FuncInfoProductStruct>("FuncInfoProduct", record_layout::kCameraHd, &value, 1);
-}
-bool setSaveFileDir(const char* dir) {
-  return writeText<SysDataInfoStruct>("SysDataInfo", record_layout::kSaveFileDir, dir);
-}
-bool setCalibrationDir(const char* dir) {
-  return writeText<SysDataInfoStruct>("SysDataInfo", record_layout::kCalibrationDir, dir);
-}
-
-}  // namespace host_records
 }  // namespace sysdata_test

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/SystemDef.h"
+#include "standin/testing/HostRecords.h"
 
 namespace sysdata_test {
 
@@ -35,9 +36,9 @@ void writeFile(const std::string& path, const std::string& content);
 // ---- a unit's life ----
 
 // Makes a fresh root "<parent>/<prefix>XXXXXX" (parent too, when missing),
-// points the stand-in at it and removes what segments an earlier unit whose
-// root hashed alike left in its namespace. Empty when no directory could be
-// made; the stand-in is then left as it was.
+// and points the stand-in at it (which gives the root a namespace of
+// segments of its own). Empty when no directory could be made; the stand-in
+// is then left as it was.
 std::string openUnitRoot(const std::string& parent, const std::string& prefix);
 // Ends the unit at root: runs the host's singleton teardown (singletons hold
 // file objects of the unit), removes the unit's segments and its directory
@@ -52,17 +53,9 @@ void closeUnitRoot(const std::string& root);
 bool bootUnitRecords(const std::string& root, SystemDef::SYS_INFO_MODEL model,
                      SystemDef::SYS_INFO_DESTINATION destination);
 
-// One field of the host's records each. They write through the segment
-// template directly, so that a unit does not depend on the record views it
-// helps to test. false when the record's segment cannot be mapped.
-namespace host_records {
-bool setPair(SystemDef::SYS_INFO_MODEL model, SystemDef::SYS_INFO_DESTINATION destination);
-bool setLangSetCode(std::uint32_t code);
-bool setCustomizeFileName(const char* name);
-bool setDemoUserInit(std::uint8_t value);
-bool setCameraHd(std::uint8_t value);
-bool setSaveFileDir(const char* dir);
-bool setCalibrationDir(const char* dir);
-}  // namespace host_records
+// One field of the host's records each: the stand-in's host-side writers,
+// which map the segments themselves, so that a unit does not depend on the
+// record views it helps to test.
+namespace host_records = ::standin::host_records;
 
 }  // namespace sysdata_test

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "accessor/SettingsDataAccessor.h"
+#include "core/RecordAccess.h"
 #include "core/SystemRecords.h"
 #include "tests/support/SimUnit.h"
 
@@ -39,7 +40,7 @@ TEST(AccessorDescribe, AgreesWithWhatTheAccessorDoes) {
       ::unlink(path.c_str());
       {
         SysDataDefault defaults;
-        ASSERT_TRUE(defaults.writeI32(info.defaultOffset, 2000 + n));
+        ASSERT_TRUE(sysdata::writeU32(defaults, info.defaultOffset, static_cast<std::uint32_t>(2000 + n)));
       }
       EXPECT_EQ(accessor.getDataKeyIValue(id), 2000 + n);
       EXPECT_EQ(sysdata_test::keyValue(path, info.key), std::to_string(2000 + n));

@@ -113,8 +113,8 @@ class BlockedSegment {
  public:
   explicit BlockedSegment(const char* name) {
     const std::string shmName = TqSimShmName(("/" + std::string(name)).c_str());
-    ::shm_unlink(shmName.c_str());
     dir_ = "/dev/shm" + shmName;
+    ::unlink(dir_.c_str());
     ok_ = ::mkdir(dir_.c_str(), 0700) == 0;
   }
   ~BlockedSegment() { ::rmdir(dir_.c_str()); }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/LittleEndian.h"
+#include "core/RecordAccess.h"
 #include "core/SystemRecords.h"
 #include "standin/testing/HostCalls.h"
 #include "tests/support/SimUnit.h"
@@ -176,13 +177,13 @@ Expected expectedFor(const PairRow& row) {
 void paintRecord() {
   SysDataDefault table;
   std::vector<unsigned char> paint(kRecord, kPaint);
-  ASSERT_TRUE(table.write(0, paint.data(), paint.size()));
+  ASSERT_TRUE(sysdata::RecordAccess::write(table, 0, paint.data(), paint.size()));
 }
 
 std::vector<unsigned char> readRecord() {
   SysDataDefault table;
   std::vector<unsigned char> bytes(kRecord, 0);
-  table.read(0, bytes.data(), bytes.size());
+  sysdata::RecordAccess::read(table, 0, bytes.data(), bytes.size());
   return bytes;
 }
 
@@ -264,7 +265,7 @@ TEST_F(DefaultTableTest, NamedEdgeCases) {
     paintRecord();
     ASSERT_TRUE(fill(PairRow{row.model, row.destination, nullptr}));
     SysDataDefault table;
-    const std::int32_t got = row.width == 4 ? table.readI32(row.offset) : table.readU8(row.offset);
+    const std::int32_t got = row.width == 4 ? sysdata::readI32(table, row.offset) : sysdata::readU8(table, row.offset);
     EXPECT_EQ(got, row.expected);
   }
 }

@@ -4,12 +4,12 @@
 #include "Commands.h"
 #include "Files.h"
 #include "SafeFile.h"
-#include "core/SystemRecords.h"
 #include "platform/TqStorage.h"
 #include "src/customize/CustomizeSettings.h"
 #include "src/customize/CustomizeSysDataProduct.h"
 #include "src/customize/CustomizeSysDataProductImpl.h"
 #include "src/customize/CustomizeUtility.h"
+#include "standin/testing/HostRecords.h"
 #include "standin/testing/LogCapture.h"
 
 namespace sysdatactl {
@@ -150,9 +150,9 @@ int cmdCustomizeCheck(Context& ctx) {
     session = powerOn(ctx, unit);
     if (!session) return kExitFailure;
     // For this check only: the records end with this power-on.
-    if (langSetCode >= 0) FuncInfoSharedMem().setLangSetCode(static_cast<std::uint32_t>(langSetCode));
+    if (langSetCode >= 0) standin::host_records::setLangSetCode(static_cast<std::uint32_t>(langSetCode));
   }
-  const std::uint32_t effectiveLangSet = FuncInfoSharedMem().getLangSetCode();
+  const std::uint32_t effectiveLangSet = standin::host_records::langSetCode();
   std::string relative;
   std::string error;
   if (!enterDirectoryOf(fileArg, &relative, &error)) return fail(ctx.io, error);

@@ -7,7 +7,7 @@
 #include "SafeFile.h"
 #include "accessor/SettingsDataAccessor.h"
 #include "core/SysDataProductFactory.h"
-#include "core/SystemRecords.h"
+#include "core/RecordAccess.h"
 #include "platform/SaveFileAccess.h"
 #include "settings/SettingsCatalog.h"
 #include "util/DefaultTableLayout.h"
@@ -247,17 +247,17 @@ int cmdDefaults(Context& ctx) {
     for (int k = 0; k < row.count; ++k) {
       const std::size_t offset = row.offset + static_cast<std::size_t>(k) * static_cast<std::size_t>(row.stride);
       if (row.width == sysdata::DefaultWidth::Text) {
-        const std::string text = table.readText(offset);
+        const std::string text = sysdata::readText(table, offset);
         texts.push_back(quoteText(text));
         values.push(Json::string(text));
       } else if (row.width == sysdata::DefaultWidth::Byte) {
-        const std::uint8_t b = table.readU8(offset);
+        const std::uint8_t b = sysdata::readU8(table, offset);
         std::string text = std::to_string(b);
         if (b >= 0x20 && b < 0x7f) text += " '" + std::string(1, static_cast<char>(b)) + "'";
         texts.push_back(text);
         values.push(Json::integer(b));
       } else {
-        const std::int32_t w = table.readI32(offset);
+        const std::int32_t w = sysdata::readI32(table, offset);
         texts.push_back(std::to_string(w));
         values.push(Json::integer(w));
       }
@@ -279,11 +279,11 @@ int cmdDefaults(Context& ctx) {
                     .set("stride", Json::integer(row.stride));
     if (row.count == 1) {
       if (row.width == sysdata::DefaultWidth::Text) {
-        item.set("value", Json::string(table.readText(row.offset)));
+        item.set("value", Json::string(sysdata::readText(table, row.offset)));
       } else if (row.width == sysdata::DefaultWidth::Byte) {
-        item.set("value", Json::integer(table.readU8(row.offset)));
+        item.set("value", Json::integer(sysdata::readU8(table, row.offset)));
       } else {
-        item.set("value", Json::integer(table.readI32(row.offset)));
+        item.set("value", Json::integer(sysdata::readI32(table, row.offset)));
       }
     } else {
       item.set("values", values);

@@ -19,9 +19,10 @@
 
 #include "Cli.h"
 #include "SafeFile.h"
-#include "core/SystemRecords.h"
+#include "platform/SystemDef.h"
 #include "platform/TqSimulation.h"
 #include "platform/TqSingletonFinalizer.h"
+#include "standin/testing/HostRecords.h"
 #include "standin/testing/StoreControl.h"
 
 namespace sysdatactl {
@@ -383,34 +384,24 @@ void HostSession::powerOn() {
     error_ = "cannot watch for interrupts: " + errnoText(errno);
     return;
   }
+  // A temporary unit's segments must not outlive a killed run.
+  standin::testing::SetSimUnitTemporary(ephemeral_);
   TqSimSetRoot(unit_.root.c_str());
   // Segments left by an invocation that was killed belong to an earlier
   // power cycle: a power-on starts from empty records.
   standin::testing::RemoveSimSegments();
 
   const UnitConfig& c = unit_.config;
-  bool written = true;
-  {
-    SystemInformation system;
-    written = system.setModelAndDestination(static_cast<SystemDef::SYS_INFO_MODEL>(c.model),
-                                            static_cast<SystemDef::SYS_INFO_DESTINATION>(c.destination)) &&
-              written;
-  }
-  {
-    SysDataInformation info;
-    written = info.setSaveFileDir(c.saveDir.c_str()) && written;
-    written = info.setCalibrationDir(c.calibrationDir.c_str()) && written;
-  }
-  {
-    FuncInfoSharedMem func;
-    written = func.setLangSetCode(c.langSetCode) && written;
-    written = func.setCustomizeFileName(c.customizeFileName.c_str()) && written;
-    written = func.setDemoUserInit(c.demoUserInit) && written;
-  }
-  {
-    FuncInfoProduct product;
-    written = product.setCameraHd(c.cameraHd) && written;
-  }
+  // The host's records, as the host fills them at power-on.
+  namespace records = standin::host_records;
+  bool written = records::setPair(static_cast<SystemDef::SYS_INFO_MODEL>(c.model),
+                                  static_cast<SystemDef::SYS_INFO_DESTINATION>(c.destination));
+  written = records::setSaveFileDir(c.saveDir.c_str()) && written;
+  written = records::setCalibrationDir(c.calibrationDir.c_str()) && written;
+  written = records::setLangSetCode(c.langSetCode) && written;
+  written = records::setCustomizeFileName(c.customizeFileName.c_str()) && written;
+  written = records::setDemoUserInit(c.demoUserInit) && written;
+  written = records::setCameraHd(c.cameraHd) && written;
   if (!written) {
     error_ = "cannot fill the unit's shared-memory records (see TQ_DEBUG_LOG=1 for the cause)";
     return;

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "accessor/SettingsDataAccessor.h"
-#include "core/SystemRecords.h"
 #include "core/Variants.h"
 #include "platform/TqSimulation.h"
 #include "platform/TqSingletonFinalizer.h"
+#include "standin/testing/HostRecords.h"
 #include "standin/testing/StoreControl.h"
 #include "util/SysDataUtilProduct.h"
 
@@ -25,11 +25,9 @@ int main(int argc, char** argv) {
   standin::testing::RemoveSimSegments();
   int beepVol = -1;
   {
-    SystemInformation system;
-    system.setModelAndDestination(SystemDef::SYS_INFO_MODEL_6, SystemDef::SYS_INFO_DESTINATION_5);
-    SysDataInformation info;
-    info.setSaveFileDir("/data/save");
-    info.setCalibrationDir("/data/save");
+    standin::host_records::setPair(SystemDef::SYS_INFO_MODEL_6, SystemDef::SYS_INFO_DESTINATION_5);
+    standin::host_records::setSaveFileDir("/data/save");
+    standin::host_records::setCalibrationDir("/data/save");
     SysDataUtilProduct util;
     util.initSysDataDefault(SystemDef::SYS_INFO_MODEL_6, SystemDef::SYS_INFO_DESTINATION_5);
     SettingsDataAccessor accessor;

@@ -45,6 +45,7 @@ foreach(installed
     include/sysdataproduct/util/SysDataUtilProduct.h
     include/sysdataproduct/accessor/SettingsDataAccessor.h
     include/sysdataproduct/src/customize/CustomizeSysDataProduct.h
+    include/sysdataproduct/TqFramework/SharedMemory/TqSharedMemory
     include/sysdataproduct/TqFramework/SharedMemory/TqSharedMemory.h
     ${LIBDIR}/cmake/sysdataproduct/sysdataproductConfig.cmake
     ${LIBDIR}/pkgconfig/sysdataproduct.pc
