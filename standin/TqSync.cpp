@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -24,6 +25,7 @@
 #include "standin/FileUtil.h"
 #include "standin/ProcessId.h"
 #include "standin/RootedPath.h"
+#include "standin/testing/StoreControl.h"
 
 TqSyncObjectBase::~TqSyncObjectBase() = default;
 
@@ -169,6 +171,21 @@ std::string EncodeName(const std::string& name) {
 // in a simulated unit, by the unit's owner), and writable by nobody else.
 // Anything else is an error, never a quiet fall-back to a lock that only
 // this process respects.
+// The last inter-process lock this process could not take, for a host on a
+// desk that has to say why a file could not be used.
+std::mutex& LockFailureMutex() {
+  static std::mutex* const mutex = new std::mutex();
+  return *mutex;
+}
+std::string& LastLockFailureText() {
+  static std::string* const text = new std::string();
+  return *text;
+}
+void RememberLockFailure(const std::string& text) {
+  std::lock_guard<std::mutex> lock(LockFailureMutex());
+  LastLockFailureText() = text;
+}
+
 std::string LockDir(const char** why) {
   standin::FileSystem* fs = standin::GetFileSystem();
   const std::string root = TqSimRoot();
@@ -288,6 +305,7 @@ void TqSharedSyncObject::lock() const {
   e.fileLocked = false;
   if (e.name.empty()) return;  // an object without name is local by contract
   const char* why = nullptr;
+  int err = 0;  // the failed call's errno, when one failed
   if (e.lockPath.empty()) {
     // The directory of lock files was unusable when the entry was made: try
     // again, it may have been repaired.
@@ -301,7 +319,10 @@ void TqSharedSyncObject::lock() const {
     if (e.fd < 0 && errno == ENOENT && !LockDir(&why).empty()) {
       e.fd = standin::detail::OpenRegular(e.lockPath, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
     }
-    if (e.fd < 0 && why == nullptr) why = "cannot open the lock file";
+    if (e.fd < 0 && why == nullptr) {
+      why = "cannot open the lock file";
+      err = errno;
+    }
     e.fdPid = pid;
   }
   if (e.fd >= 0) {
@@ -309,6 +330,7 @@ void TqSharedSyncObject::lock() const {
     // Other threads of this process wait on depth; the file lock may take long.
     lock.unlock();
     const bool locked = standin::detail::LockFd(fd);
+    if (!locked) err = errno;
     lock.lock();
     e.fileLocked = locked;
     if (!locked) why = "cannot lock the lock file";
@@ -317,8 +339,12 @@ void TqSharedSyncObject::lock() const {
     // The caller holds only the process-local part: say so loudly, and let
     // HeldAcrossProcesses() tell the caller not to go on as if locked.
     if (why == nullptr) why = "no lock file";
-    TqDbgOutput::DbgPrintStdErr(__FILE__, "lock", __LINE__, "inter-process lock \"%s\" not taken (%s, %s)\n",
-                                e.name.c_str(), why, e.lockPath.empty() ? "no lock directory" : e.lockPath.c_str());
+    std::string reason = why;
+    if (err != 0) reason += std::string(": ") + std::strerror(err);
+    reason += std::string(", ") + (e.lockPath.empty() ? "no lock directory" : e.lockPath.c_str());
+    TqDbgOutput::DbgPrintStdErr(__FILE__, "lock", __LINE__, "inter-process lock \"%s\" not taken (%s)\n",
+                                e.name.c_str(), reason.c_str());
+    RememberLockFailure("inter-process lock \"" + e.name + "\" not taken (" + reason + ")");
   }
 }
 
@@ -338,3 +364,14 @@ void TqSharedSyncObject::unlock() const {
   e.owner = std::thread::id();
   e.released.notify_one();
 }
+
+namespace standin {
+namespace testing {
+
+std::string LastLockFailure() {
+  std::lock_guard<std::mutex> lock(LockFailureMutex());
+  return LastLockFailureText();
+}
+
+}  // namespace testing
+}  // namespace standin

@@ -42,5 +42,11 @@ TQPLATFORM_API void SetSimUnitTemporary(bool temporary);
 // by their claims.
 TQPLATFORM_API std::string SimShmPrefixCandidate(const std::string& root, unsigned n);
 
+// The last inter-process lock this process could not take, with the reason
+// ("inter-process lock \"SysDataInfo\" not taken (cannot open the lock file:
+// Permission denied, PATH)"); empty when none failed. The store gives no
+// file object while it cannot hold the lock of the unit's records.
+TQPLATFORM_API std::string LastLockFailure();
+
 }  // namespace testing
 }  // namespace standin

@@ -144,7 +144,7 @@ std::string diskPathOfName(const char* name) {
 // What stands in the way of reading a file a command needs, "" when nothing
 // does. A missing file is no problem: the library makes it.
 std::string problemReading(const std::string& path) {
-  if (path.empty()) return "the store gives no file object for it";
+  if (path.empty()) return noFileObjectReason();
   const std::string problem = readProblem(path);
   return problem == "no such file" ? std::string() : problem;
 }
@@ -371,7 +371,11 @@ int cmdDump(Context& ctx) {
   std::vector<std::string> storeCannot;
   for (const KnownFile& file : knownFiles()) {
     const std::string path = diskPathOf(file);
-    if (path.empty() || !pathExists(path)) continue;
+    if (path.empty()) {
+      storeCannot.push_back(file.name + ": " + noFileObjectReason());
+      continue;
+    }
+    if (!pathExists(path)) continue;
     const std::string problem = readProblem(path);
     if (!problem.empty()) {
       unreadable.push_back(file.name + ": " + problem);

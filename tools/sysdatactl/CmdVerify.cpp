@@ -74,7 +74,7 @@ int cmdVerify(Context& ctx) {
       object->getFullPath(path);
     }
     if (path.empty()) {
-      problems.push_back({file.name, "", "the store gives no file object for it"});
+      problems.push_back({file.name, "", noFileObjectReason()});
       continue;
     }
     if (!pathExists(path)) {

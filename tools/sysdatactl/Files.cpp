@@ -10,6 +10,7 @@
 #include "core/SysDataFactory.h"
 #include "core/SysDataProductFactory.h"
 #include "platform/SaveFileAccess.h"
+#include "standin/testing/StoreControl.h"
 
 namespace sysdatactl {
 
@@ -257,5 +258,10 @@ std::string settingsStoreProblem(const std::string& saveDirOnDisk) {
 }
 
 std::string quoteText(const std::string& text) { return jsonQuote(text); }
+
+std::string noFileObjectReason() {
+  const std::string lock = standin::testing::LastLockFailure();
+  return "the store gives no file object for it" + (lock.empty() ? std::string() : " (" + lock + ")");
+}
 
 }  // namespace sysdatactl

@@ -82,4 +82,8 @@ std::string settingsStoreProblem(const std::string& saveDirOnDisk);
 // Quoting of a text value for display.
 std::string quoteText(const std::string& text);
 
+// Why the store gave no file object: the lock it could not take, with the
+// system's reason, when that is what stood in the way.
+std::string noFileObjectReason();
+
 }  // namespace sysdatactl

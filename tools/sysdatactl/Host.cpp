@@ -22,29 +22,36 @@
 #include "platform/SystemDef.h"
 #include "platform/TqSimulation.h"
 #include "platform/TqSingletonFinalizer.h"
+#include "standin/FileSystem.h"
 #include "standin/testing/HostRecords.h"
 #include "standin/testing/StoreControl.h"
 
 namespace sysdatactl {
 
+// Through the stand-in's file layer: a path in the unit is resolved as the
+// library resolves it, so a link in the unit is followed as if the unit's
+// root were "/" and never leads to a file outside it; other paths are used
+// as they are.
 bool isDirectory(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return standin::GetFileSystem()->Stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool isRegularFile(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return standin::GetFileSystem()->Stat(path, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool pathExists(const std::string& path) {
   struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
+  if (standin::GetFileSystem()->Stat(path, &st) == 0) return true;
+  // Something is there that cannot be looked into (a dangling link is not).
+  return errno != ENOENT && errno != ENOTDIR;
 }
 
 long long fileSize(const std::string& path) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return -1;
+  if (standin::GetFileSystem()->Stat(path, &st) != 0) return -1;
   return static_cast<long long>(st.st_size);
 }
 

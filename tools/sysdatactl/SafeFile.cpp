@@ -12,6 +12,8 @@
 #include <ctime>
 #include <vector>
 
+#include "standin/FileSystem.h"
+
 namespace sysdatactl {
 
 namespace {
@@ -311,12 +313,14 @@ bool makeDirectoriesBeneath(int dirFd, const std::string& path, std::string* rea
 }
 
 std::string readProblem(const std::string& path) {
+  // As the library would reach it: a link in the unit stays in the unit.
+  standin::FileSystem* fs = standin::GetFileSystem();
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? "no such file" : errnoText(errno);
+  if (fs->Stat(path, &st) != 0) return errno == ENOENT ? "no such file" : errnoText(errno);
   if (!S_ISREG(st.st_mode)) return "not a regular file";
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const int fd = fs->Open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
   if (fd < 0) return errnoText(errno);
-  ::close(fd);
+  fs->Close(fd);
   return std::string();
 }
 
