@@ -301,6 +301,15 @@ struct NonRegularRow {
   bool exactErrno;  // errno after a failure is EINVAL / EISDIR / ENOENT
 };
 
+// Opens "Mic.ini" through the store as every reset and setter does.
+bool OpenMicIni() {
+  SaveFileAccessFactory factory;
+  std::unique_ptr<SaveFileAccessMetaText> file(factory.CreateMetaText("Mic.ini", "a+"));
+  if (!file || !file->FOpen()) return false;
+  file->FClose();
+  return true;
+}
+
 std::vector<NonRegularRow> nonRegularRows() {
   return {
       {"TqStorage read", "/Syslog/dop_customize.txt",
@@ -309,22 +318,10 @@ std::vector<NonRegularRow> nonRegularRows() {
        [] { return TqFileSys::Copy("/media/caution.png", "/Syslog/dop_startup_caution_img.png", false, false); },
        false, true},
       {"settings file", "/data/save/Mic.ini",
-       [] {
-         SaveFileAccessFactory factory;
-         std::unique_ptr<SaveFileAccessMetaText> file(factory.CreateMetaText("Mic.ini", "a+"));
-         if (!file || !file->FOpen()) return false;
-         file->FClose();
-         return true;
-       },
+       OpenMicIni,
        true, false},
       {"settings lock file", "/data/save/.Mic.ini.lock",
-       [] {
-         SaveFileAccessFactory factory;
-         std::unique_ptr<SaveFileAccessMetaText> file(factory.CreateMetaText("Mic.ini", "a+"));
-         if (!file || !file->FOpen()) return false;
-         file->FClose();
-         return true;
-       },
+       OpenMicIni,
        true, false},
       {"export copy of a binary file", "/media/SxmTeamDb.ini",
        [] {
