@@ -475,7 +475,8 @@ const Row kRows[] = {
        makeDirs(dead + "/data/save");
        writeFile(dead + "/.sysdatactl-throw-away-unit", "");
        TqSimSetRoot(dead.c_str());
-       const int fd = ::shm_open(TqSimShmName("/SystemInfo").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+       // The stand-in places the name in the dead unit's namespace.
+       const int fd = ::shm_open("/SystemInfo", O_CREAT | O_RDWR | O_CLOEXEC, 0600);
        TqSimSetRoot("");
        ASSERT_GE(fd, 0) << std::strerror(errno);
        ::close(fd);
@@ -488,6 +489,10 @@ const Row kRows[] = {
        const std::vector<std::string> left = segmentsOf(e.heldPath);
        EXPECT_TRUE(left.empty()) << left.size() << " segments of the dead run left, first " << left[0];
        EXPECT_FALSE(exists(e.heldPath));
+       // Whatever the tool did, the machine keeps nothing of the planted run.
+       TqSimSetRoot(e.heldPath.c_str());
+       standin::testing::RemoveSimSegments();
+       TqSimSetRoot("");
      }, {}},
     {"temporary file of a killed export", Needs::Tool, Privilege::Any,
      [](Env& e) {
