@@ -1,6 +1,7 @@
 // files, defaults, show, dump, get, set, reset.
 #include <cstdio>
 #include <map>
+#include <set>
 
 #include "Commands.h"
 #include "Files.h"
@@ -434,10 +435,13 @@ int cmdGet(Context& ctx) {
   if (!session) return kExitFailure;
   const bool demoInSettings = unit.config.demoUserInit != 0;
   // A value the file holds but the tool cannot read must not come out as the
-  // factory default the accessor falls back on.
+  // factory default the accessor falls back on. The keys share three files:
+  // each is looked at once.
+  std::set<std::string> checked;
   for (int i = all ? 0 : id; i < (all ? static_cast<int>(settings_datakey::DATAKEY_MAX) : id + 1); ++i) {
     SettingsDataAccessor::KeyInfo info;
     if (!SettingsDataAccessor::describe(static_cast<settings_datakey::DataKeyID>(i), demoInSettings, &info)) continue;
+    if (!checked.insert(info.file).second) continue;
     const std::string problem = problemReading(diskPathOfName(info.file));
     if (!problem.empty()) return fail(ctx.io, std::string("cannot read ") + info.key + " from " + info.file + ": " + problem);
   }
