@@ -310,14 +310,22 @@ void TqSharedSyncObject::lock() const {
     // The directory of lock files was unusable when the entry was made: try
     // again, it may have been repaired.
     const std::string dir = LockDir(&why);
-    if (!dir.empty()) e.lockPath = dir + "/" + EncodeName(e.name);
+    if (!dir.empty()) {
+      e.lockPath = dir + "/" + EncodeName(e.name);
+    } else {
+      err = errno;  // each refusal of LockDir leaves its reason there
+    }
   }
   if (!e.lockPath.empty() && e.fd < 0) {
     // Never blocks on a FIFO planted as the lock file, never follows a link.
     e.fd = standin::detail::OpenRegular(e.lockPath, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
     // The directory of lock files may have gone since the entry was made.
-    if (e.fd < 0 && errno == ENOENT && !LockDir(&why).empty()) {
-      e.fd = standin::detail::OpenRegular(e.lockPath, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
+    if (e.fd < 0 && errno == ENOENT) {
+      if (LockDir(&why).empty()) {
+        err = errno;
+      } else {
+        e.fd = standin::detail::OpenRegular(e.lockPath, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
+      }
     }
     if (e.fd < 0 && why == nullptr) {
       why = "cannot open the lock file";
