@@ -170,7 +170,9 @@ TEST_F(SegmentNamespaceTest, SegmentsOfAUnitThatIsGoneAreRemoved) {
     sysdata_test::removeTree(gone);  // as if the run was killed and its unit removed
 
     if (row.sweep) {
-      EXPECT_GE(standin::testing::RemoveStaleSimSegments(), 1);
+      // Every claim in any process sweeps too, so a test running beside this
+      // one may get there first: what counts is that the namespace is gone.
+      standin::testing::RemoveStaleSimSegments();
     } else {
       TqSimSetRoot(next.c_str());
       EXPECT_EQ(TqSimShmName("/").substr(1), prefix) << "the gone unit's prefix is free again";
@@ -212,7 +214,7 @@ TEST_F(SegmentNamespaceTest, SegmentsOfAKilledRunsTemporaryUnitAreRemoved) {
   ::close(out[1]);
   ASSERT_TRUE(shmExists(std::string(prefix) + "FuncInfoProduct")) << "the killed run left its segment";
 
-  EXPECT_GE(standin::testing::RemoveStaleSimSegments(), 1);
+  standin::testing::RemoveStaleSimSegments();  // or a sweep of a unit running beside this test
   EXPECT_FALSE(shmExists(std::string(prefix) + "FuncInfoProduct"));
   EXPECT_FALSE(shmExists(prefix)) << "the claim";
 }
@@ -229,7 +231,10 @@ TEST_F(SegmentNamespaceTest, AUnitFindsItsClaimAgainAtItsNextPowerOn) {
     TqSimSetRoot(root.c_str());
     ASSERT_TRUE(standin::host_records::setCameraHd(5));
     const std::string prefix = TqSimShmName("/");
-    EXPECT_EQ(standin::testing::RemoveStaleSimSegments(), 0) << "a live unit is not stale";
+    // The sweep may remove what other tests left; never this live unit.
+    standin::testing::RemoveStaleSimSegments();
+    EXPECT_TRUE(shmExists(prefix.substr(1))) << "a live unit's claim is not stale";
+    EXPECT_TRUE(shmExists(prefix.substr(1) + "FuncInfoProduct"));
     TqSimSetRoot(root.c_str());  // the next power-on
     EXPECT_EQ(TqSimShmName("/"), prefix);
     EXPECT_EQ(standin::host_records::cameraHd(), 5);
