@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -306,7 +307,29 @@ void AtomicWriter::Abort() {
   errno = saved;
 }
 
-bool LockFd(int fd) {
+namespace {
+
+std::atomic<long long> g_waitDeadlineMs{0};
+
+// One attempt without waiting: 1 taken, 0 held by another, -1 error.
+int TryLockOnce(int fd) {
+  struct flock fl = {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = 0;
+  fl.l_len = 0;
+  for (;;) {
+    if (::fcntl(fd, F_OFD_SETLK, &fl) == 0) return 1;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EACCES) return 0;
+    if (errno != EINVAL) return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 1;
+    if (errno == EINTR) continue;
+    return errno == EWOULDBLOCK ? 0 : -1;
+  }
+}
+
+bool BlockingLock(int fd) {
   struct flock fl = {};
   fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;
@@ -322,6 +345,49 @@ bool LockFd(int fd) {
     return true;
   }
 }
+
+// Polls until the lock is taken or the end (monotonic ms) has passed. The
+// pause grows from a tenth of a millisecond to 5 ms, so a lock handed over
+// quickly is taken quickly and a long wait costs little; the deadline is read
+// again at every pause, so moving it ends a wait at once.
+bool PollLock(int fd, long long ownEnd) {
+  long long pauseUs = 100;
+  for (;;) {
+    const int rc = TryLockOnce(fd);
+    if (rc > 0) return true;
+    if (rc < 0) return false;
+    const long long deadline = g_waitDeadlineMs.load(std::memory_order_relaxed);
+    long long end = ownEnd;
+    if (deadline > 0 && (end == 0 || deadline < end)) end = deadline;
+    const long long now = MonotonicMs();
+    if (end > 0 && now >= end) {
+      errno = ETIMEDOUT;
+      return false;
+    }
+    const struct timespec pause = {0, static_cast<long>(pauseUs * 1000)};
+    ::nanosleep(&pause, nullptr);
+    if (pauseUs < 5000) pauseUs *= 2;
+  }
+}
+
+}  // namespace
+
+long long MonotonicMs() {
+  struct timespec now;
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+void SetWaitDeadline(long long monotonicMs) { g_waitDeadlineMs.store(monotonicMs); }
+
+long long WaitDeadline() { return g_waitDeadlineMs.load(); }
+
+bool LockFd(int fd) {
+  if (g_waitDeadlineMs.load(std::memory_order_relaxed) == 0) return BlockingLock(fd);
+  return PollLock(fd, 0);
+}
+
+bool LockFdFor(int fd, long long maxMs) { return PollLock(fd, MonotonicMs() + (maxMs > 0 ? maxMs : 1)); }
 
 void UnlockFd(int fd) {
   struct flock fl = {};

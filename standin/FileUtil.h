@@ -76,12 +76,25 @@ class AtomicWriter {
   int fd_ = -1;
 };
 
-// An exclusive open-file-description lock on the whole of fd, waiting
-// without limit (flock where the kernel lacks OFD locks). Both kinds belong
-// to the open file, so two descriptors of one process exclude each other, and
-// the kernel drops them when the last descriptor closes or the process dies.
+// An exclusive open-file-description lock on the whole of fd (flock where
+// the kernel lacks OFD locks). Both kinds belong to the open file, so two
+// descriptors of one process exclude each other, and the kernel drops them
+// when the last descriptor closes or the process dies.
+//
+// It waits until the process's wait deadline (SetWaitDeadline), without
+// limit while none is set; false with errno ETIMEDOUT once the deadline has
+// passed. LockFdFor waits at most maxMs more, and never past the deadline.
 bool LockFd(int fd);
+bool LockFdFor(int fd, long long maxMs);
 void UnlockFd(int fd);
+
+// The end of every wait of this process for a lock, on the monotonic clock
+// in milliseconds (0: none). A host whose every command must end in bounded
+// time sets it once per command; waits that started before it was set see
+// the new value.
+void SetWaitDeadline(long long monotonicMs);
+long long WaitDeadline();
+long long MonotonicMs();
 
 // Replaces path with content atomically and durably.
 bool WriteFileAtomically(const std::string& path, const std::string& content, int* keepFd = nullptr);

@@ -14,15 +14,24 @@
 // another directory now, belongs to a unit that is gone, and so does the
 // claim of a temporary unit (one made for a single run) whose run has died:
 // their segments and the claim are removed by the next claimer, as are
-// half-made claim files of killed runs. All of this happens under an exclusive flock on /dev/shm, held
-// for microseconds and waited for at most a few seconds.
+// half-made claim files of killed runs. A prefix named by TQ_SIM_SHM_PREFIX
+// is claimed the same way, and refused while another live unit holds it.
+//
+// Claims, sweeps and removals of one user's units are serialised by a lock
+// file in that user's own lock directory, which no other user can open, so
+// no other user's process can stall them; the claim itself (a link, which
+// fails when the name exists) keeps two users' units apart. Every wait for
+// the lock ends at the process's wait deadline (FileUtil.h) and after a few
+// seconds in any case.
 //
 // The stand-in also defines shm_open and shm_unlink, which map a name into the
 // current unit's namespace and forward to the C library's own functions. The
 // product library calls plain shm_open: on the real host, which has no such
 // wrapper, the names stay unchanged. For the wrapper to be found, this library
 // must come before the C library in the process's global symbol scope (link it
-// into the executable, or preload it).
+// into the executable, or preload it). Where it does not, the product's calls
+// would reach the C library directly and units would share the machine's
+// segments, so a power-on with a root refuses, saying how to link.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -44,6 +53,7 @@
 #include <vector>
 
 #include "platform/TqPlatformExport.h"
+#include "standin/FileUtil.h"
 #include "standin/SimulationState.h"
 
 namespace standin {
@@ -85,14 +95,91 @@ ClaimCache& Cache() {
   return *cache;
 }
 
-std::string EnvPrefix() {
+// The prefix TQ_SIM_SHM_PREFIX names, cut to six characters ('/' dropped);
+// empty when unset. *valid is false for one shorter than six characters or
+// with a character a segment name should not hold: a shorter prefix would be
+// the beginning of other prefixes, and the namespace of one unit would take
+// in the segments of others.
+std::string EnvPrefix(bool* valid) {
+  *valid = true;
   const char* env = std::getenv("TQ_SIM_SHM_PREFIX");
   std::string prefix;
   if (env == nullptr) return prefix;
   for (const char* p = env; *p != '\0' && prefix.size() < kPrefixLength; ++p) {
     if (*p != '/') prefix.push_back(*p);
   }
+  if (prefix.empty()) return prefix;
+  bool plain = prefix.size() == kPrefixLength && prefix[0] != '.';
+  for (char c : prefix) {
+    plain = plain && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                      c == '-' || c == '.');
+  }
+  *valid = plain;
   return prefix;
+}
+
+// Why the last claim of this process failed, for the host to say.
+std::mutex& ProblemMutex() {
+  static std::mutex* const mutex = new std::mutex();
+  return *mutex;
+}
+std::string& ProblemText() {
+  static std::string* const text = new std::string();
+  return *text;
+}
+void SetProblem(const std::string& text) {
+  std::lock_guard<std::mutex> lock(ProblemMutex());
+  ProblemText() = text;
+}
+
+// The claimed prefix of the current power-on, readable without any lock (up
+// to six characters and a length byte in one word), for a power-off that
+// must not wait.
+std::atomic<std::uint64_t> g_published{0};
+
+void Publish(const std::string& prefix) {
+  std::uint64_t word = 0;
+  if (!prefix.empty() && prefix.size() <= kPrefixLength) {
+    word = prefix.size();
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+      word |= static_cast<std::uint64_t>(static_cast<unsigned char>(prefix[i])) << (8 * (i + 1));
+    }
+  }
+  g_published.store(word);
+}
+
+std::string Published() {
+  const std::uint64_t word = g_published.load();
+  std::string prefix;
+  const std::size_t n = static_cast<std::size_t>(word & 0xFF);
+  for (std::size_t i = 0; i < n && i < kPrefixLength; ++i) {
+    prefix.push_back(static_cast<char>((word >> (8 * (i + 1))) & 0xFF));
+  }
+  return prefix;
+}
+
+// Whether this library's shm_open and shm_unlink are the ones the process's
+// global scope gives (so the product library's calls reach them). A symbol
+// of this library that nothing can interpose tells which object it is.
+int AnchorOfThisLibrary() { return 0; }
+
+bool Interposed(std::string* why) {
+  Dl_info self = {};
+  if (::dladdr(reinterpret_cast<void*>(&AnchorOfThisLibrary), &self) == 0 || self.dli_fbase == nullptr) {
+    return true;  // cannot tell: assume the ordinary link
+  }
+  for (const char* name : {"shm_open", "shm_unlink"}) {
+    void* found = ::dlsym(RTLD_DEFAULT, name);
+    Dl_info where = {};
+    if (found == nullptr || ::dladdr(found, &where) == 0 || where.dli_fbase != self.dli_fbase) {
+      *why = std::string("the stand-in platform's ") + name + " is not the process's " + name + " (" +
+             (where.dli_fname != nullptr ? where.dli_fname : "none") +
+             " comes first), so units would share the machine's segments: link libtqplatform before the C "
+             "library (on the link line before -lc, with -Wl,--no-as-needed), or LD_PRELOAD it";
+      return false;
+    }
+  }
+  return true;
 }
 
 bool IsClaimName(const char* name) {
@@ -174,22 +261,54 @@ bool ParseClaim(const std::string& text, Identity* id) {
   return true;
 }
 
-// Serialises claims, sweeps and removals of this machine's simulated units.
+// Serialises claims, sweeps and removals of this user's simulated units: a
+// lock file in the user's own lock directory (made with plain system calls,
+// beside the file layer a test may be breaking). Waits at most kClaimWaitMs,
+// and never past the process's wait deadline.
+//
+// The directory is the user's runtime directory when the session has one
+// (XDG_RUNTIME_DIR, private to the user by its definition), else one in /tmp
+// named after the user; either is refused unless the user owns it and no
+// one else can write it.
+std::string PrivateDir() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] == '/') return std::string(runtime) + "/tqplatform";
+  return "/tmp/.tqlocks-" + std::to_string(static_cast<unsigned long>(::geteuid()));
+}
+
+constexpr long long kClaimWaitMs = 5000;
+constexpr const char kClaimLockName[] = "shm-namespaces.lock";
+
 class ShmDirLock {
  public:
   ShmDirLock() {
-    fd_ = ::open(kShmDir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0) return;
-    // Bounded: a lock held by a stuck process must not hang every unit.
-    for (int waited = 0; waited < 5000; ++waited) {
-      if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
-        held_ = true;
-        return;
-      }
-      if (errno != EWOULDBLOCK && errno != EINTR) break;
-      const struct timespec ms = {0, 1000000};
-      ::nanosleep(&ms, nullptr);
+    const std::string dir = PrivateDir();
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+      why_ = "cannot create " + dir + ": " + std::strerror(errno);
+      return;
     }
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (dirFd < 0 || ::fstat(dirFd, &st) != 0) {
+      why_ = "cannot open " + dir + ": " + std::strerror(errno);
+      if (dirFd >= 0) ::close(dirFd);
+      return;
+    }
+    if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+      why_ = dir + " belongs to another user or is writable by others";
+      ::close(dirFd);
+      return;
+    }
+    fd_ = ::openat(dirFd, kClaimLockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    const int saved = errno;
+    ::close(dirFd);
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+      why_ = "cannot open " + dir + "/" + kClaimLockName + ": " + std::strerror(fd_ < 0 ? saved : EINVAL);
+      return;
+    }
+    if ((st.st_mode & 077) != 0) ::fchmod(fd_, 0600);
+    held_ = LockFdFor(fd_, kClaimWaitMs);
+    if (!held_) why_ = "cannot lock " + dir + "/" + kClaimLockName + ": " + std::strerror(errno);
   }
   ~ShmDirLock() {
     if (fd_ >= 0) ::close(fd_);
@@ -197,10 +316,12 @@ class ShmDirLock {
   ShmDirLock(const ShmDirLock&) = delete;
   ShmDirLock& operator=(const ShmDirLock&) = delete;
   bool held() const { return held_; }
+  const std::string& why() const { return why_; }
 
  private:
   int fd_ = -1;
   bool held_ = false;
+  std::string why_;
 };
 
 std::string ShmPath(const std::string& name) { return std::string(kShmDir) + "/" + name; }
@@ -302,19 +423,35 @@ int SweepStaleLocked() {
   return removed;
 }
 
-// Creates the claim of prefix for self; false when another claim got there.
-bool CreateClaim(const std::string& prefix, const Identity& self) {
+// Creates the claim of prefix for self: 1 made, 0 another claim got there
+// first, -1 it could not be written (errno says why: /dev/shm full, say).
+int CreateClaim(const std::string& prefix, const Identity& self) {
   static std::atomic<unsigned> counter{0};
   const std::string temp = ShmPath(std::string(kTempPrefix) + std::to_string(::getpid()) + "-" +
                                    std::to_string(counter.fetch_add(1)));
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  if (fd < 0) return -1;
   const std::string text = ClaimText(self);
-  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  const ssize_t n = ::write(fd, text.data(), text.size());
+  int err = n < 0 ? errno : ENOSPC;
+  const bool written = n == static_cast<ssize_t>(text.size());
   ::close(fd);
-  const bool linked = written && ::link(temp.c_str(), ShmPath(prefix).c_str()) == 0;
+  int result = -1;
+  if (written) {
+    if (::link(temp.c_str(), ShmPath(prefix).c_str()) == 0) {
+      result = 1;
+    } else {
+      err = errno;
+      result = err == EEXIST ? 0 : -1;
+    }
+  }
   ::unlink(temp.c_str());
-  return linked;
+  errno = err;
+  return result;
+}
+
+void ClaimWriteProblem(int err) {
+  SetProblem(std::string("cannot write the claim of a segment namespace in /dev/shm: ") + std::strerror(err));
 }
 
 // Caller holds the dir lock. Empty when every candidate is held.
@@ -333,10 +470,41 @@ std::string ClaimLocked(const std::string& root) {
     // Segments without a claim were left by no live unit (every live unit
     // holds its claim): a fresh namespace starts empty.
     for (const std::string& name : NamesWithPrefix(prefix)) ::unlink(ShmPath(name).c_str());
-    if (CreateClaim(prefix, self)) return prefix;
+    const int made = CreateClaim(prefix, self);
+    if (made > 0) return prefix;
+    if (made < 0) {
+      ClaimWriteProblem(errno);
+      return std::string();
+    }
     if (ExamineClaim(prefix, self) == ClaimState::kOurs) return prefix;
   }
+  SetProblem("no segment namespace is free for the unit (" + std::to_string(kCandidates) +
+             " candidates held by other units)");
   return std::string();
+}
+
+// The prefix the environment names, claimed for root like any other: it is
+// the unit's only while no other live unit holds it. Caller holds the dir lock.
+bool ClaimNamedLocked(const std::string& prefix, const std::string& root) {
+  const Identity self = IdentityOf(root);
+  ClaimState state = ExamineClaim(prefix, self);
+  if (state == ClaimState::kOurs) return true;
+  if (state == ClaimState::kStale) {
+    RemoveNamespace(prefix);
+    state = ClaimState::kAbsent;
+  }
+  if (state == ClaimState::kAbsent) {
+    const int made = CreateClaim(prefix, self);
+    if (made > 0 || (made == 0 && ExamineClaim(prefix, self) == ClaimState::kOurs)) return true;
+    if (made < 0) {
+      ClaimWriteProblem(errno);
+      return false;
+    }
+  }
+  SetProblem("the segment namespace \"" + prefix +
+             "\" of TQ_SIM_SHM_PREFIX is held by another live unit; unset TQ_SIM_SHM_PREFIX to give each unit "
+             "its own");
+  return false;
 }
 
 // The claimed prefix of the current root from the cache, or by looking for
@@ -346,18 +514,46 @@ std::string PrefixFor(bool claim, bool* ok) {
   std::uint64_t generation = 0;
   const std::string root = SimRootAndGeneration(&generation);
   if (root.empty()) return std::string();
-  const std::string env = EnvPrefix();
-  if (!env.empty()) return env;
   ClaimCache& cache = Cache();
   std::lock_guard<std::mutex> lock(cache.mutex);
   if (cache.valid && cache.root == root && cache.generation == generation) return cache.prefix;
+  if (claim) {
+    // Checked once a process: how it was linked does not change.
+    static std::string unlinked;
+    static const bool interposed = Interposed(&unlinked);
+    if (!interposed) {
+      static std::once_flag said;
+      // A desk program that never asks why still shows it.
+      std::call_once(said, [] { std::fprintf(stderr, "tqplatform: %s\n", unlinked.c_str()); });
+      SetProblem(unlinked);
+      *ok = false;
+      return std::string();
+    }
+  }
+  bool envValid = true;
+  const std::string env = EnvPrefix(&envValid);
+  if (!envValid) {
+    SetProblem("TQ_SIM_SHM_PREFIX \"" + env + "\" is not six letters, digits, '.', '_' or '-'");
+    *ok = false;
+    return std::string();
+  }
   ShmDirLock dirLock;
   if (!dirLock.held()) {
+    SetProblem("cannot claim a segment namespace: " + dirLock.why());
     *ok = false;
     return std::string();
   }
   std::string prefix;
-  if (claim) {
+  if (!env.empty()) {
+    const Identity self = IdentityOf(root);
+    if (claim) {
+      if (ClaimNamedLocked(env, root)) prefix = env;
+    } else if (ExamineClaim(env, self) == ClaimState::kOurs) {
+      prefix = env;
+    } else {
+      return prefix;  // nothing claimed yet; nothing cached
+    }
+  } else if (claim) {
     prefix = ClaimLocked(root);
   } else {
     const Identity self = IdentityOf(root);
@@ -377,6 +573,7 @@ std::string PrefixFor(bool claim, bool* ok) {
   cache.root = root;
   cache.generation = generation;
   cache.prefix = prefix;
+  Publish(prefix);
   return prefix;
 }
 
@@ -422,13 +619,23 @@ void RemoveSimNamespace() {
   if (prefix.empty()) return;
   ClaimCache& cache = Cache();
   std::lock_guard<std::mutex> lock(cache.mutex);
+  // The lock keeps a claimer of the same user from reading a claim half
+  // removed; the segments are this unit's own, so they go even without it.
   ShmDirLock dirLock;
-  if (EnvPrefix().empty()) {
-    RemoveNamespace(prefix);
-  } else {
-    for (const std::string& name : NamesWithPrefix(prefix)) ::unlink(ShmPath(name).c_str());
-  }
+  RemoveNamespace(prefix);
   cache.valid = false;
+  Publish(std::string());
+}
+
+void RemoveSimNamespaceNow() {
+  const std::string prefix = Published();
+  if (prefix.empty()) return;
+  RemoveNamespace(prefix);
+}
+
+std::string SimNamespaceProblem() {
+  std::lock_guard<std::mutex> lock(ProblemMutex());
+  return ProblemText();
 }
 
 int RemoveStaleSimNamespaces() {
@@ -449,13 +656,19 @@ extern "C" TQPLATFORM_API int shm_open(const char* name, int oflag, mode_t mode)
     return -1;
   }
   if (name == nullptr) return real(name, oflag, mode);
-  bool ok = true;
-  const std::string mapped = standin::detail::MapName(name, &ok);
-  if (!ok) {
-    errno = EAGAIN;  // no namespace of its own could be claimed for the unit
+  // Called from C and from the product library: nothing may be thrown across.
+  try {
+    bool ok = true;
+    const std::string mapped = standin::detail::MapName(name, &ok);
+    if (!ok) {
+      errno = EAGAIN;  // no namespace of its own could be claimed for the unit
+      return -1;
+    }
+    return real(mapped.c_str(), oflag, mode);
+  } catch (...) {
+    errno = ENOMEM;
     return -1;
   }
-  return real(mapped.c_str(), oflag, mode);
 }
 
 extern "C" TQPLATFORM_API int shm_unlink(const char* name) {
@@ -465,11 +678,16 @@ extern "C" TQPLATFORM_API int shm_unlink(const char* name) {
     return -1;
   }
   if (name == nullptr) return real(name);
-  bool ok = true;
-  const std::string mapped = standin::detail::MapName(name, &ok);
-  if (!ok) {
-    errno = EAGAIN;
+  try {
+    bool ok = true;
+    const std::string mapped = standin::detail::MapName(name, &ok);
+    if (!ok) {
+      errno = EAGAIN;
+      return -1;
+    }
+    return real(mapped.c_str());
+  } catch (...) {
+    errno = ENOMEM;
     return -1;
   }
-  return real(mapped.c_str());
 }

@@ -26,6 +26,11 @@ std::string SimShmPrefixIfClaimed();
 std::vector<std::string> SimSegmentNames();
 // Removes the current root's segments and then its claim.
 void RemoveSimNamespace();
+// The same for the prefix claimed last, without waiting for any lock: for a
+// power-off that must end now (the process is being interrupted).
+void RemoveSimNamespaceNow();
+// Why the last claim of this process failed (empty when none did).
+std::string SimNamespaceProblem();
 // Removes the segments and claims of roots that no longer exist and the
 // claim files that killed runs left half made; returns how many segment
 // namespaces were removed.
@@ -34,6 +39,14 @@ int RemoveStaleSimNamespaces();
 // Claims made from now on by this process are for a temporary unit: stale
 // as soon as this process is gone, even if its root is left behind.
 void SetSimUnitEphemeral(bool ephemeral);
+
+// Directories of lock files that only this user can write: the user's own
+// (for locks shared by all the user's units) and a unit's. Empty when
+// unusable, with *why saying why and errno the system's reason.
+std::string PrivateLockDir(const char** why);
+std::string UnitLockDir(const std::string& root, const char** why);
+// Opens (creating) a lock file that only its owner may open.
+int OpenOwnLockFile(const std::string& path);
 
 // The prefix a root is offered first, and its n-th alternative.
 std::string SimShmPrefixCandidate(const std::string& root, unsigned n);

@@ -186,9 +186,8 @@ void RememberLockFailure(const std::string& text) {
   LastLockFailureText() = text;
 }
 
-std::string LockDir(const char** why) {
+std::string LockDirOf(const std::string& root, const char** why) {
   standin::FileSystem* fs = standin::GetFileSystem();
-  const std::string root = TqSimRoot();
   std::string dir;
   if (!root.empty()) {
     dir = (root == "/" ? std::string() : root) + "/.tqlocks";
@@ -237,7 +236,32 @@ std::string LockDir(const char** why) {
   return dir;
 }
 
+std::string LockDir(const char** why) { return LockDirOf(TqSimRoot(), why); }
+
+// A lock file is opened only by its owner: anyone who can open it can also
+// lock it (a read lock needs no more than read access) and stall every
+// process that waits for it. One made earlier with wider rights is narrowed.
+int OpenLockFile(const std::string& path) {
+  const int fd = standin::detail::OpenRegular(path, O_RDWR | O_CREAT | O_NOFOLLOW, 0600);
+  if (fd < 0) return fd;
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && (st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) ::fchmod(fd, 0600);
+  return fd;
+}
+
 }  // namespace
+
+namespace standin {
+namespace detail {
+
+std::string PrivateLockDir(const char** why) { return LockDirOf(std::string(), why); }
+
+std::string UnitLockDir(const std::string& root, const char** why) { return LockDirOf(root, why); }
+
+int OpenOwnLockFile(const std::string& path) { return OpenLockFile(path); }
+
+}  // namespace detail
+}  // namespace standin
 
 struct TqSharedSyncObject::Impl {
   std::shared_ptr<SharedEntry> entry;
@@ -318,13 +342,13 @@ void TqSharedSyncObject::lock() const {
   }
   if (!e.lockPath.empty() && e.fd < 0) {
     // Never blocks on a FIFO planted as the lock file, never follows a link.
-    e.fd = standin::detail::OpenRegular(e.lockPath, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
+    e.fd = OpenLockFile(e.lockPath);
     // The directory of lock files may have gone since the entry was made.
     if (e.fd < 0 && errno == ENOENT) {
       if (LockDir(&why).empty()) {
         err = errno;
       } else {
-        e.fd = standin::detail::OpenRegular(e.lockPath, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
+        e.fd = OpenLockFile(e.lockPath);
       }
     }
     if (e.fd < 0 && why == nullptr) {

@@ -21,6 +21,9 @@ bool writeRecord(const char* segment, std::size_t offset, const void* data, std:
   TqSharedMemory<T, 1> shm(segment);
   if (shm.recordBytes() == nullptr) return false;
   TqSyncGuard guard(shm);
+  // A host writes a record only under its inter-process lock (a lock that
+  // could not be had in time is a failed write, not an unguarded one).
+  if (!shm.HeldAcrossProcesses()) return false;
   std::memcpy(shm.recordBytes() + offset, data, size);
   return true;
 }

@@ -1,9 +1,13 @@
 #include "standin/testing/StoreControl.h"
 
+#include <cerrno>
 #include <cstring>
+#include <new>
 #include <mutex>
 #include <set>
 
+#include "standin/FileSystem.h"
+#include "standin/FileUtil.h"
 #include "standin/SimulationState.h"
 #include "standin/StoreRecorder.h"
 
@@ -66,7 +70,54 @@ std::vector<std::string> SimSegments() {
   return detail::SimSegmentNames();
 }
 
-void RemoveSimSegments() { detail::RemoveSimNamespace(); }
+void RemoveSimSegments() {
+  // A host's power-off: whatever happens, nothing is thrown out of it.
+  try {
+    detail::RemoveSimNamespace();
+  } catch (...) {
+    detail::RemoveSimNamespaceNow();
+  }
+}
+
+void RemoveSimSegmentsNow() { detail::RemoveSimNamespaceNow(); }
+
+bool ClaimSimSegments(std::string* why) {
+  try {
+    bool ok = true;
+    detail::SimShmPrefix(&ok);
+    if (!ok) *why = detail::SimNamespaceProblem();
+    return ok;
+  } catch (const std::bad_alloc&) {
+    *why = "cannot claim a segment namespace: out of memory";
+    return false;
+  }
+}
+
+void SetWaitBudget(long long ms) { detail::SetWaitDeadline(ms > 0 ? detail::MonotonicMs() + ms : 0); }
+
+int LockUnit(const std::string& root, std::string* why) {
+  const char* dirWhy = nullptr;
+  const std::string dir = detail::UnitLockDir(root, &dirWhy);
+  if (dir.empty()) {
+    *why = std::string(dirWhy != nullptr ? dirWhy : "no lock directory") + ": " + std::strerror(errno);
+    return -1;
+  }
+  // A name no record's lock file can have (those never start with '.').
+  const std::string path = dir + "/.unit.lock";
+  const int fd = detail::OpenOwnLockFile(path);
+  if (fd < 0) {
+    *why = "cannot open " + path + ": " + std::strerror(errno);
+    return -1;
+  }
+  if (!detail::LockFd(fd)) {
+    const int err = errno;
+    GetFileSystem()->Close(fd);
+    *why = err == ETIMEDOUT ? "another power-on of the unit holds " + path + " (waited in vain)"
+                            : "cannot lock " + path + ": " + std::strerror(err);
+    return -1;
+  }
+  return fd;
+}
 
 int RemoveStaleSimSegments() { return detail::RemoveStaleSimNamespaces(); }
 

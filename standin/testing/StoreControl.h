@@ -42,6 +42,28 @@ TQPLATFORM_API void SetSimUnitTemporary(bool temporary);
 // by their claims.
 TQPLATFORM_API std::string SimShmPrefixCandidate(const std::string& root, unsigned n);
 
+// Claims the current root's segment namespace now (a power-on does it at
+// its first segment use anyway). False with *why when the unit can have no
+// namespace of its own: the stand-in is not the process's shm_open (how it
+// was linked), the prefix of TQ_SIM_SHM_PREFIX is another live unit's or
+// unusable, or the user's claim lock could not be taken in time.
+TQPLATFORM_API bool ClaimSimSegments(std::string* why);
+// RemoveSimSegments for a power-off that must not wait: removes the
+// segments and claim of the namespace claimed last, taking no lock. Safe
+// while another thread of the process is inside the stand-in.
+TQPLATFORM_API void RemoveSimSegmentsNow();
+
+// Every wait of this process for an inter-process lock (records, the claim
+// lock, a unit's lock) ends within ms from now, in total; 0 lifts the bound.
+// A lock not had in time is one not taken (TqSync.h says what follows).
+TQPLATFORM_API void SetWaitBudget(long long ms);
+
+// The lock of a whole unit for a host that powers it on: an exclusive lock
+// on a file in the unit's lock directory that only the unit's owner can open
+// (no other user can take it to stall the unit). Waits within the wait
+// budget. The descriptor (close it to release), or -1 with *why.
+TQPLATFORM_API int LockUnit(const std::string& root, std::string* why);
+
 // The last inter-process lock this process could not take, with the reason
 // ("inter-process lock \"SysDataInfo\" not taken (cannot open the lock file:
 // Permission denied, PATH)"); empty when none failed. The store gives no

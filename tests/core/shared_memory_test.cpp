@@ -6,7 +6,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -246,6 +248,56 @@ TEST_F(SimUnitTest, ShortSegmentIsExtendedNeverShrunkNorCleared) {
         break;
       }
     }
+  }
+}
+
+struct ReserveCase {
+  const char* label;
+  off_t existingSize;  // -1: no segment yet, the view creates it
+  bool mapped;
+};
+
+// Pages that cannot be had make a failed mapping, never a SIGBUS at the
+// first touch. A file-size limit below the segment's size makes the kernel
+// refuse to back the pages, as a full /dev/shm does; a segment that already
+// has its size needs no new pages and maps.
+TEST_F(SimUnitTest, SegmentWhosePagesCannotBeReservedIsAFailedMapping) {
+  const std::vector<ReserveCase> cases = {
+      {"created", -1, false},
+      {"left short by a dead creator", 10, false},
+      {"already full size", static_cast<off_t>(TestSegment::kSegmentSize), true},
+  };
+  int n = 0;
+  for (const ReserveCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::string name = "H2Reserve" + std::to_string(n++);
+    if (c.existingSize >= 0) {
+      const int fd = ::shm_open(hostName(name).c_str(), O_CREAT | O_EXCL | O_RDWR, 0664);
+      ASSERT_GE(fd, 0) << std::strerror(errno);
+      ASSERT_EQ(::ftruncate(fd, c.existingSize), 0);
+      ::close(fd);
+    }
+    const int child = inChild([&] {
+      ::signal(SIGXFSZ, SIG_IGN);
+      const struct rlimit limit = {8, 8};
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 9;
+      standin::testing::ScopedLogCapture log;
+      TestSegment seg(name.c_str());
+      if (sysdata::RecordAccess::isMapped(seg) != c.mapped) return 1;
+      if ((seg.record() != nullptr) != c.mapped) return 2;
+      if (c.mapped) {
+        TqSyncGuard guard(seg);
+        unsigned sum = 0;
+        for (unsigned char b : seg.record()->bytes) sum += b;
+        return sum == 0 ? 0 : 3;
+      }
+      // Logged in the form that carries the system's reason.
+      for (const auto& record : log.records()) {
+        if (record.message == "posix_fallocate error\n" && record.tag == -1) return 0;
+      }
+      return 4;
+    });
+    EXPECT_EQ(child, 0) << "exit code; 107 is SIGBUS, 4 a missing log line";
   }
 }
 

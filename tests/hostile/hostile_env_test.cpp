@@ -160,6 +160,8 @@ struct Env {
   bool asNobody = false;
   std::vector<std::string> mounts;  // unmounted at the end, last first
   int heldFd = -1;                  // a lock the row holds while the command runs
+  pid_t holder = -1;                // a stopped process holding a lock, killed at the end
+  std::vector<std::string> wrapper;  // a program the tool runs under, with its arguments
   std::string heldPath;             // a path the setup hands to the check
   bool skipped = false;
   std::string skipReason;
@@ -224,6 +226,27 @@ bool readOnlyAt(Env& env, const std::string& dir) {
 void openToOthers(Env& env) {
   env.asNobody = true;
   for (const std::string& dir : {env.scratch, env.dealer, env.usb}) ::chmod(dir.c_str(), 0755);
+}
+
+// A unit's lock files can be taken only by their owner, and a host writes
+// no record without its lock: hands them to a second user, who may then
+// power the unit on (the unit's other files stay root's).
+void unitLockFor(Env& env, int uid) {
+  const std::string dir = env.root + "/.tqlocks";
+  const std::vector<std::string> names = {".unit.lock", "SystemInfo.lock", "SysDataInfo.lock", "FuncInfo.lock",
+                                          "FuncInfoProduct.lock", "SysDataDefault.lock"};
+  for (const std::string& name : names) {
+    const std::string path = dir + "/" + name;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0) << path << ": " << std::strerror(errno);
+    EXPECT_EQ(::fchown(fd, static_cast<uid_t>(uid), static_cast<gid_t>(uid)), 0);
+    ::close(fd);
+  }
+}
+
+void openToOthersWithUnitLock(Env& env) {
+  openToOthers(env);
+  unitLockFor(env, kNobody);
 }
 
 // The second user owns the unit (so its lock files are the user's to take),
@@ -506,10 +529,7 @@ const Row kRows[] = {
 
     // Interrupts: the tool ends within a second of SIGTERM.
     {"SIGTERM while another invocation holds the unit", Needs::Tool, Privilege::Any,
-     [](Env& e) {
-       e.heldFd = ::open(e.root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-       ASSERT_EQ(::flock(e.heldFd, LOCK_EX), 0);
-     },
+     [](Env& e) { holdOfdLock(e, e.root + "/.tqlocks/.unit.lock"); },
      {"get", "beep-vol"}, 128 + SIGTERM, "", {},
      [](const Env&, const RunResult& r) { EXPECT_LT(r.signalToEndMs, kInterruptBoundMs) << "after SIGTERM"; },
      interruptAfter(300)},
@@ -545,21 +565,22 @@ const Row kRows[] = {
      {"set", "beep-vol", "7"}, 1, "cannot store BeepVol in Settings.ini: No space left on device", {}, kNoCheck, {}},
     {"set on a read-only mount", Needs::Tool, Privilege::Root, [](Env& e) { readOnlyAt(e, e.root + "/data/save"); },
      {"set", "beep-vol", "7"}, 1, "cannot store BeepVol in Settings.ini: Read-only file system", {}, kNoCheck, {}},
-    {"set by a user who cannot write the unit", Needs::Tool, Privilege::Root, openToOthers, {"set", "beep-vol", "7"},
+    {"set by a user who cannot write the unit", Needs::Tool, Privilege::Root, openToOthersWithUnitLock,
+     {"set", "beep-vol", "7"},
      1, "Permission denied", {}, kNoCheck, {}},
     {"get by a user who cannot read Settings.ini", Needs::Tool, Privilege::Root,
      [](Env& e) {
-       openToOthers(e);
+       openToOthersWithUnitLock(e);
        writeFile(e.save("Settings.ini"), "BeepVol=6\n");
        ::chmod(e.save("Settings.ini").c_str(), 0600);
      },
-     // The unit's lock files are not the user's to take: nothing is read.
+     // Settings.ini is not the user's to read: nothing is read.
      {"get", "beep-vol"}, 1, "Permission denied", {},
      [](const Env&, const RunResult& r) { EXPECT_TRUE(contains(r.err, "cannot read BeepVol from Settings.ini")) << r; },
      {}},
     {"dump by a user who cannot read Settings.ini", Needs::Tool, Privilege::Root,
      [](Env& e) {
-       openToOthers(e);
+       openToOthersWithUnitLock(e);
        writeFile(e.save("Settings.ini"), "BeepVol=6\n");
        ::chmod(e.save("Settings.ini").c_str(), 0600);
      },
@@ -600,6 +621,10 @@ class HostileEnvironment : public ToolTest, public ::testing::WithParamInterface
       if (::umount2(it->c_str(), MNT_DETACH) != 0) ADD_FAILURE() << "cannot unmount " << *it;
     }
     if (env_.heldFd >= 0) ::close(env_.heldFd);
+    if (env_.holder > 0) {
+      ::kill(env_.holder, SIGKILL);
+      ::waitpid(env_.holder, nullptr, 0);
+    }
     ToolTest::TearDown();
   }
 
@@ -648,7 +673,18 @@ TEST_P(HostileEnvironment, HoldsAndSaysWhy) {
   RunOptions options = row.options;
   if (options.signal == 0) options.deadlineMs = 20000;
   RunResult result;
-  if (env_.asNobody) {
+  if (!env_.wrapper.empty()) {
+    std::vector<std::string> wrapped(env_.wrapper.begin() + 1, env_.wrapper.end());
+    wrapped.push_back(toolUnderTest());
+    wrapped.insert(wrapped.end(), args.begin(), args.end());
+    if (env_.asNobody) {
+      wrapped.insert(wrapped.begin(), {"--reuid=" + std::to_string(kNobody), "--regid=" + std::to_string(kNobody),
+                                       "--clear-groups", "--", env_.wrapper[0]});
+      result = runProgram("/usr/bin/setpriv", wrapped, env_.variables, "", options);
+    } else {
+      result = runProgram(env_.wrapper[0], wrapped, env_.variables, "", options);
+    }
+  } else if (env_.asNobody) {
     std::vector<std::string> wrapped = {"--reuid=" + std::to_string(kNobody), "--regid=" + std::to_string(kNobody),
                                         "--clear-groups", "--", toolUnderTest()};
     wrapped.insert(wrapped.end(), args.begin(), args.end());
@@ -712,6 +748,268 @@ TEST_F(ToolTest, ConcurrentBootsLoseCounts) {
   }
   EXPECT_EQ(failed, 0);
   EXPECT_EQ(keyValue(root_ + "/unit.state", "boots"), std::to_string(1 + kBoots));
+}
+
+// ---- /dev/shm, locks held by stopped processes, resource limits ----
+//
+// The same checks as above, for what the unit shares with the machine: a
+// /dev/shm with no room, a lock the tool or the stand-in takes held by a
+// process that was stopped (the tool ends in bounded time, and within about
+// a second of SIGTERM), and the process and memory limits of the user.
+
+enum class LockKind { Flock, Ofd };
+
+// A process that takes an exclusive lock on path (a directory, or a file it
+// creates) and then stops, keeping it until the row kills it.
+void stoppedHolder(Env& env, const std::string& path, LockKind kind) {
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const char* where = path.c_str();
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::close(ready[0]);
+    struct stat st;
+    const bool dir = ::stat(where, &st) == 0 && S_ISDIR(st.st_mode);
+    const int fd = dir ? ::open(where, O_RDONLY | O_DIRECTORY) : ::open(where, O_RDWR | O_CREAT, 0600);
+    bool locked = false;
+    if (fd >= 0 && kind == LockKind::Flock) locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (fd >= 0 && kind == LockKind::Ofd) {
+      struct flock fl = {};
+      fl.l_type = F_WRLCK;
+      fl.l_whence = SEEK_SET;
+      locked = ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+    }
+    const char answer = locked ? 'y' : 'n';
+    if (::write(ready[1], &answer, 1) != 1) ::_exit(1);
+    ::raise(SIGSTOP);
+    ::_exit(0);
+  }
+  ::close(ready[1]);
+  env.holder = pid;
+  char answer = 'n';
+  if (::read(ready[0], &answer, 1) != 1) answer = 'n';
+  ::close(ready[0]);
+  ASSERT_EQ(answer, 'y') << "the holder could not lock " << path;
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+  ASSERT_TRUE(WIFSTOPPED(status));
+}
+
+// The user's own lock directory of the stand-in, in the row's scratch
+// directory rather than the machine's, so that holding its lock stalls no
+// other test.
+std::string privateLockDir(Env& env, int uid) {
+  const std::string run = env.scratch + "/run";
+  makeDirs(run);
+  ::chmod(run.c_str(), 0700);
+  if (uid >= 0) {
+    EXPECT_EQ(::chown(run.c_str(), static_cast<uid_t>(uid), static_cast<gid_t>(uid)), 0);
+  }
+  env.variables["XDG_RUNTIME_DIR"] = run;
+  return run + "/tqplatform";
+}
+
+// The whole unit, its lock files included, the second user's.
+void unitOwnedByNobody(Env& env) {
+  openToOthers(env);
+  ::nftw(
+      env.root.c_str(),
+      [](const char* path, const struct stat*, int, struct FTW*) {
+        return ::lchown(path, kNobody, kNobody) == 0 ? 0 : -1;
+      },
+      16, FTW_PHYS);
+  privateLockDir(env, kNobody);
+}
+
+// The command runs in a mount namespace of its own whose /dev/shm is a
+// 64 KiB tmpfs with freeKb left; afterwards the namespace's /dev/shm is
+// listed ("left: ..."), which must hold the filler alone.
+void smallDevShm(Env& env, int freeKb) {
+  if (::geteuid() != 0) return;
+  const std::string script =
+      "mount -t tmpfs -o size=64k tmpfs /dev/shm || exit 99\n"
+      "dd if=/dev/zero of=/dev/shm/filler bs=1k count=" +
+      std::to_string(64 - freeKb) +
+      " 2>/dev/null\n"
+      "\"$@\"; rc=$?\n"
+      "echo \"left: $(ls -A /dev/shm | tr '\\n' ' ')\"\n"
+      "exit $rc\n";
+  env.wrapper = {"/usr/bin/unshare", "-m", "--propagation", "private", "/bin/sh", "-c", script, "sh"};
+}
+
+void onlyFillerLeft(const Env&, const RunResult& r) {
+  EXPECT_TRUE(contains(r.out, "left: filler \n")) << "segments left in /dev/shm\n" << r;
+}
+
+// A signal ends the tool within about a second, whatever it waits for.
+constexpr long long kSignalBoundMs = 1500;
+
+void endedSoonAfterSignal(const Env&, const RunResult& r) {
+  EXPECT_GE(r.signalToEndMs, 0) << "no signal was sent";
+  EXPECT_LT(r.signalToEndMs, kSignalBoundMs) << "after SIGTERM";
+}
+
+const Row kSharedResourceRows[] = {
+    // /dev/shm without room: a failed mapping, never SIGBUS (root only).
+    {"dev shm full: set", Needs::Tool, Privilege::Root, [](Env& e) { smallDevShm(e, 0); }, {"set", "beep-vol", "5"},
+     1, "No space left on device", {}, onlyFillerLeft, {}},
+    {"dev shm with 4 KiB free: set", Needs::Tool, Privilege::Root, [](Env& e) { smallDevShm(e, 4); },
+     {"set", "beep-vol", "5"}, 1, "No space left on device", {}, onlyFillerLeft, {}},
+    {"dev shm with 8 KiB free: set", Needs::Tool, Privilege::Root, [](Env& e) { smallDevShm(e, 8); },
+     {"set", "beep-vol", "5"}, 1, "No space left on device", {}, onlyFillerLeft, {}},
+    {"dev shm with 8 KiB free: get", Needs::Tool, Privilege::Root, [](Env& e) { smallDevShm(e, 8); },
+     {"get", "beep-vol"}, 1, "No space left on device", {}, onlyFillerLeft, {}},
+    {"dev shm with 8 KiB free: boot --init", Needs::Tool, Privilege::Root, [](Env& e) { smallDevShm(e, 8); },
+     {"boot", "--init"}, 1, "No space left on device", {"unit.state"}, onlyFillerLeft, {}},
+
+    // Locks anyone can take on what the unit's power-on touches stall nothing.
+    {"a stopped process holds flock on /dev/shm: get", Needs::StandIn, Privilege::Any,
+     [](Env& e) { stoppedHolder(e, "/dev/shm", LockKind::Flock); }, {"get", "beep-vol"}, 0, "",
+     {"data/save/Settings.ini"}, kNoCheck, {}},
+    {"a stopped process holds flock on the unit's directory: get", Needs::Tool, Privilege::Any,
+     [](Env& e) { stoppedHolder(e, e.root, LockKind::Flock); }, {"get", "beep-vol"}, 0, "",
+     {"data/save/Settings.ini"}, kNoCheck, {}},
+
+    // The user's own locks held by a stopped process of the user: the
+    // command gives up within its wait budget, and a signal ends it at once.
+    {"a stopped process holds the unit's lock: get", Needs::Tool, Privilege::Any,
+     [](Env& e) { stoppedHolder(e, e.root + "/.tqlocks/.unit.lock", LockKind::Ofd); }, {"get", "beep-vol"}, 1,
+     "cannot lock the unit", {}, kNoCheck, {}},
+    {"a stopped process holds the unit's lock: SIGTERM", Needs::Tool, Privilege::Any,
+     [](Env& e) { stoppedHolder(e, e.root + "/.tqlocks/.unit.lock", LockKind::Ofd); }, {"get", "beep-vol"},
+     128 + SIGTERM, "", {}, endedSoonAfterSignal, interruptAfter(300)},
+    {"a stopped process holds a record's lock: set", Needs::StandIn, Privilege::Any,
+     [](Env& e) { stoppedHolder(e, e.root + "/.tqlocks/SystemInfo.lock", LockKind::Ofd); },
+     {"set", "beep-vol", "5"}, 1, "inter-process lock \"SystemInfo\" not taken", {}, kNoCheck, {}},
+    {"a stopped process holds a record's lock: SIGTERM", Needs::StandIn, Privilege::Any,
+     [](Env& e) { stoppedHolder(e, e.root + "/.tqlocks/SystemInfo.lock", LockKind::Ofd); },
+     {"set", "beep-vol", "5"}, 128 + SIGTERM, "", {}, endedSoonAfterSignal, interruptAfter(300)},
+    {"a stopped process holds the lock of the user's segment claims: get", Needs::StandIn, Privilege::Any,
+     [](Env& e) {
+       const std::string dir = privateLockDir(e, -1);
+       makeDirs(dir);
+       ::chmod(dir.c_str(), 0700);
+       stoppedHolder(e, dir + "/shm-namespaces.lock", LockKind::Ofd);
+     },
+     {"get", "beep-vol"}, 1, "cannot claim a segment namespace", {}, kNoCheck, {}},
+    {"a stopped process holds the lock of the user's segment claims: SIGTERM", Needs::StandIn, Privilege::Any,
+     [](Env& e) {
+       const std::string dir = privateLockDir(e, -1);
+       makeDirs(dir);
+       ::chmod(dir.c_str(), 0700);
+       stoppedHolder(e, dir + "/shm-namespaces.lock", LockKind::Ofd);
+     },
+     {"get", "beep-vol"}, 128 + SIGTERM, "", {}, endedSoonAfterSignal, interruptAfter(300)},
+
+    // At the process limit no thread can be started: the tool says it cannot
+    // watch for interrupts. Root is not held to the limit: the command runs
+    // as a second user who owns the unit.
+    {"at the process limit: get", Needs::Tool, Privilege::Any,
+     [](Env& e) {
+       if (::geteuid() == 0) unitOwnedByNobody(e);
+       e.wrapper = {"/usr/bin/prlimit", "--nproc=1", "--"};
+     },
+     {"get", "beep-vol"}, 1, "cannot watch for interrupts", {}, kNoCheck, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(SharedResources, HostileEnvironment, ::testing::ValuesIn(kSharedResourceRows),
+                         [](const ::testing::TestParamInfo<Row>& info) {
+                           std::string name;
+                           for (const char* p = info.param.what; *p != '\0'; ++p) {
+                             name += std::isalnum(static_cast<unsigned char>(*p)) != 0 ? *p : '_';
+                           }
+                           return name;
+                         });
+
+// Under a small address-space limit every command ends with a status and a
+// reason (0, or 1 and one line), never by a signal or an uncaught exception,
+// and the unit keeps its settings and no segment. The limits step through
+// the range just above the smallest in which the tool starts at all, where
+// its commands run short of memory at one step or another.
+RunResult underAddressLimit(long long bytes, const std::vector<std::string>& args) {
+  std::vector<std::string> all = {"--as=" + std::to_string(bytes), "--", toolUnderTest()};
+  all.insert(all.end(), args.begin(), args.end());
+  return runProgram("/usr/bin/prlimit", all);
+}
+
+TEST_F(ToolTest, SmallAddressSpaceEndsEveryCommandWithAReason) {
+  bootUnit();
+  ASSERT_EQ(tool({"set", "beep-vol", "6"}).exitCode, 0);
+  long long startKb = 0;
+  for (long long kb = 1024; kb <= 256 * 1024 && startKb == 0; kb += 1024) {
+    if (underAddressLimit(kb << 10, {"--version"}).exitCode == 0) startKb = kb;
+  }
+  if (startKb == 0) GTEST_SKIP() << "the tool does not start under any limit up to 256 MB here (an emulator?)";
+  const std::vector<std::vector<std::string>> commands = {
+      {"get", "beep-vol"}, {"set", "beep-vol", "6"}, {"boot", "--init"}, {"get", "--all"}};
+  int failedWithReason = 0;
+  for (long long kb = startKb; kb <= startKb + 16 * 1024; kb += 256) {
+    for (const std::vector<std::string>& command : commands) {
+      std::vector<std::string> args = {"--root", root_};
+      args.insert(args.end(), command.begin(), command.end());
+      const RunResult r = underAddressLimit(kb << 10, args);
+      SCOPED_TRACE(command[0] + " " + command[1] + " under " + std::to_string(kb) + " KiB");
+      EXPECT_FALSE(r.timedOut) << r;
+      EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 1) << r;
+      if (r.exitCode == 1) {
+        ++failedWithReason;
+        EXPECT_EQ(countLines(r.err), 1) << "a failure is one line\n" << r;
+      }
+      EXPECT_TRUE(segmentsOf(root_).empty()) << "segments left\n" << r;
+      // An initialisation brings the volume back to the factory's.
+      if (command[0] == "boot") {
+        ASSERT_EQ(tool({"set", "beep-vol", "6"}).exitCode, 0);
+      }
+    }
+  }
+  EXPECT_GT(failedWithReason, 0) << "no limit was small enough to make a command fail";
+  const RunResult after = tool({"get", "beep-vol"});
+  EXPECT_EQ(after.exitCode, 0) << after;
+  EXPECT_EQ(after.out, "6\n") << after;
+}
+
+// A segment-name prefix inherited from the environment is a namespace like
+// any other: claimed by one live unit at a time.
+TEST_F(ToolTest, InheritedShmPrefixIsClaimedByOneUnitAtATime) {
+  bootUnit();
+  char prefix[8];
+  std::snprintf(prefix, sizeof prefix, "p%05x", static_cast<unsigned>(::getpid()) & 0xFFFFFu);
+  const std::map<std::string, std::string> inherited = {{"TQ_SIM_SHM_PREFIX", prefix}};
+
+  // Another unit, powered on in this process under the same prefix, holds
+  // a record.
+  const std::string other = scratch_ + "/other";
+  makeDirs(other);
+  ::setenv("TQ_SIM_SHM_PREFIX", prefix, 1);
+  TqSimSetRoot(other.c_str());
+  std::string why;
+  ASSERT_TRUE(standin::testing::ClaimSimSegments(&why)) << why;
+  const int fd = ::shm_open("/SystemInfo", O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0) << std::strerror(errno);
+  ASSERT_EQ(::write(fd, "other", 5), 5);
+  ::close(fd);
+  const std::string otherSegment = "/dev/shm/" + std::string(prefix) + "SystemInfo";
+
+  const RunResult refused = tool({"get", "beep-vol"}, inherited);
+  EXPECT_EQ(refused.exitCode, 1) << refused;
+  EXPECT_TRUE(contains(refused.err, "held by another live unit")) << refused;
+  EXPECT_EQ(readFile(otherSegment), "other") << "the other unit's record was touched";
+
+  // Once that unit is off, the prefix is this unit's for its power-on.
+  standin::testing::RemoveSimSegments();
+  TqSimSetRoot("");
+  ::unsetenv("TQ_SIM_SHM_PREFIX");
+  const RunResult own = tool({"get", "beep-vol"}, inherited);
+  EXPECT_EQ(own.exitCode, 0) << own;
+  struct stat st;
+  EXPECT_NE(::stat(otherSegment.c_str(), &st), 0) << "the power-off left the record";
+  EXPECT_NE(::stat(("/dev/shm/" + std::string(prefix)).c_str(), &st), 0) << "the power-off left the claim";
+
+  // A prefix shorter than a claim's would take in other units' segments.
+  const RunResult shortPrefix = tool({"get", "beep-vol"}, {{"TQ_SIM_SHM_PREFIX", "u1"}});
+  EXPECT_EQ(shortPrefix.exitCode, 1) << shortPrefix;
+  EXPECT_TRUE(contains(shortPrefix.err, "TQ_SIM_SHM_PREFIX")) << shortPrefix;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // host base classes.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -143,11 +145,21 @@ TEST_F(SimulationTest, SegmentNamesGetAShortPrefix) {
   EXPECT_NE(TqSimShmName("/SystemInfo"), mapped);
   standin::testing::RemoveSimSegments();  // its claim
 
-  // The environment picks the prefix, cut to six characters.
+  // The environment picks the prefix, cut to six characters, and claims it
+  // like any other.
   ::setenv("TQ_SIM_SHM_PREFIX", "abcdefghij", 1);
   EXPECT_EQ(TqSimShmName("/SystemInfo"), "/abcdefSystemInfo");
+  struct stat st;
+  EXPECT_EQ(::stat("/dev/shm/abcdef", &st), 0) << "no claim of the prefix";
+  standin::testing::RemoveSimSegments();
+  EXPECT_NE(::stat("/dev/shm/abcdef", &st), 0) << "the claim outlived the power-off";
+  // A shorter one would be the beginning of other units' prefixes.
   ::setenv("TQ_SIM_SHM_PREFIX", "t1", 1);
-  EXPECT_EQ(TqSimShmName("/SystemInfo"), "/t1SystemInfo");
+  TqSimSetRoot(otherRoot.c_str());
+  EXPECT_EQ(TqSimShmName("/SystemInfo"), "");
+  std::string why;
+  EXPECT_FALSE(standin::testing::ClaimSimSegments(&why));
+  EXPECT_NE(why.find("TQ_SIM_SHM_PREFIX \"t1\""), std::string::npos) << why;
 }
 
 TEST_F(SimulationTest, TheUnitsSegmentsAreListedAndRemoved) {

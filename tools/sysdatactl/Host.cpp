@@ -14,7 +14,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <new>
 #include <sstream>
+#include <system_error>
 #include <vector>
 
 #include "Cli.h"
@@ -208,17 +210,9 @@ bool writeUnitConfig(const std::string& root, const std::string& text, std::stri
 }
 
 int lockUnitDirectory(const std::string& root, std::string* error) {
-  const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    *error = "cannot lock the unit at " + root + ": " + errnoText(errno);
-    return -1;
-  }
-  while (::flock(fd, LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
-    *error = "cannot lock the unit at " + root + ": " + errnoText(errno);
-    ::close(fd);
-    return -1;
-  }
+  std::string why;
+  const int fd = standin::testing::LockUnit(root, &why);
+  if (fd < 0) *error = "cannot lock the unit at " + root + ": " + why;
   return fd;
 }
 
@@ -254,8 +248,20 @@ bool InterruptWatch::start(std::function<void()> emergencyPowerOff) {
   const sigset_t set = watchedSignals();
   // The watcher inherits the mask: in no thread does a signal act at once.
   if (::pthread_sigmask(SIG_BLOCK, &set, &saved_) != 0) return false;
+  // At the process limit (or short of memory) no thread can be had: the
+  // caller says it cannot watch for interrupts, nothing is left blocked.
+  try {
+    thread_ = std::thread([this]() { watch(); });
+  } catch (const std::system_error& e) {
+    ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+    errno = e.code().value() != 0 ? e.code().value() : EAGAIN;
+    return false;
+  } catch (const std::bad_alloc&) {
+    ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+    errno = ENOMEM;
+    return false;
+  }
   started_ = true;
-  thread_ = std::thread([this]() { watch(); });
   return true;
 }
 
@@ -385,7 +391,9 @@ void HostSession::powerOn() {
   const std::string root = unit_.root;
   const bool ephemeral = ephemeral_;
   if (!interrupts_.start([root, ephemeral]() {
-        standin::testing::RemoveSimSegments();
+        // The command is stuck, maybe holding what a normal power-off
+        // would wait for: remove the segments without waiting.
+        standin::testing::RemoveSimSegmentsNow();
         if (ephemeral) removeTree(root);
       })) {
     error_ = "cannot watch for interrupts: " + errnoText(errno);
@@ -397,20 +405,45 @@ void HostSession::powerOn() {
   // Segments left by an invocation that was killed belong to an earlier
   // power cycle: a power-on starts from empty records.
   standin::testing::RemoveSimSegments();
+  // The unit's own namespace of segments, or a reason why it can have none
+  // (another live unit holds it, or the platform is linked so that the
+  // library's segments would bypass it).
+  std::string why;
+  if (!standin::testing::ClaimSimSegments(&why)) {
+    error_ = "cannot power on the unit: " + why;
+    return;
+  }
 
   const UnitConfig& c = unit_.config;
   // The host's records, as the host fills them at power-on.
   namespace records = standin::host_records;
-  bool written = records::setPair(static_cast<SystemDef::SYS_INFO_MODEL>(c.model),
-                                  static_cast<SystemDef::SYS_INFO_DESTINATION>(c.destination));
-  written = records::setSaveFileDir(c.saveDir.c_str()) && written;
-  written = records::setCalibrationDir(c.calibrationDir.c_str()) && written;
-  written = records::setLangSetCode(c.langSetCode) && written;
-  written = records::setCustomizeFileName(c.customizeFileName.c_str()) && written;
-  written = records::setDemoUserInit(c.demoUserInit) && written;
-  written = records::setCameraHd(c.cameraHd) && written;
+  // The reason of the first write that failed: a segment that could not be
+  // had (no room in /dev/shm, say) leaves it in errno.
+  int failure = 0;
+  bool written = true;
+  const auto fill = [&failure, &written](bool ok) {
+    if (!ok && written) failure = errno;
+    written = written && ok;
+  };
+  errno = 0;
+  fill(records::setPair(static_cast<SystemDef::SYS_INFO_MODEL>(c.model),
+                        static_cast<SystemDef::SYS_INFO_DESTINATION>(c.destination)));
+  fill(records::setSaveFileDir(c.saveDir.c_str()));
+  fill(records::setCalibrationDir(c.calibrationDir.c_str()));
+  fill(records::setLangSetCode(c.langSetCode));
+  fill(records::setCustomizeFileName(c.customizeFileName.c_str()));
+  fill(records::setDemoUserInit(c.demoUserInit));
+  fill(records::setCameraHd(c.cameraHd));
   if (!written) {
-    error_ = "cannot fill the unit's shared-memory records (see TQ_DEBUG_LOG=1 for the cause)";
+    const std::string lock = standin::testing::LastLockFailure();
+    error_ = "cannot fill the unit's shared-memory records";
+    if (!lock.empty()) {
+      error_ += ": " + lock;
+    } else if (failure != 0) {
+      error_ += ": " + errnoText(failure);
+    } else {
+      error_ += " (see TQ_DEBUG_LOG=1 for the cause)";
+    }
     return;
   }
   // The host fills the factory default table at every start.
@@ -420,10 +453,18 @@ void HostSession::powerOn() {
 
 HostSession::~HostSession() {
   if (!unit_.root.empty()) {
-    TqSingletonFinalizer::runDestroyFuncs();
+    // Also the power-off of a command that ran out of memory: the segments
+    // go whatever fails before.
+    try {
+      TqSingletonFinalizer::runDestroyFuncs();
+    } catch (...) {
+    }
     standin::testing::RemoveSimSegments();
-    TqSimSetRoot("");
-    if (ephemeral_) removeTree(unit_.root);
+    try {
+      TqSimSetRoot("");
+      if (ephemeral_) removeTree(unit_.root);
+    } catch (...) {
+    }
   }
   if (lockFd_ >= 0) ::close(lockFd_);
   interrupts_.finish();

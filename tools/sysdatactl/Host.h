@@ -47,9 +47,10 @@ bool readBoots(const std::string& root, int* boots, std::string* error);
 bool writeBoots(const Unit& unit, int boots, std::string* error);
 bool writeUnitConfig(const std::string& root, const std::string& text, std::string* error);
 
-// The unit's lock: an exclusive flock on the unit's directory itself, so
-// nothing planted in the unit can stand in for it and replacing unit.conf
-// does not change what is locked. The descriptor, or -1 with *error.
+// The unit's lock: an exclusive lock on a file of the unit's lock directory
+// that only the unit's owner can open, so no other user can take it and
+// stall the unit. The wait ends within the command's wait budget. The
+// descriptor, or -1 with *error.
 int lockUnitDirectory(const std::string& root, std::string* error);
 
 // SIGINT, SIGTERM, SIGHUP and SIGQUIT while a unit is on. A command is

@@ -2,16 +2,28 @@
 // can see and change the product's settings on a desk, and prepare and check
 // dealer customization files.
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <iostream>
+#include <new>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "Commands.h"
 #include "Meta.h"
+#include "standin/testing/StoreControl.h"
 
 namespace sysdatactl {
+
+// Every wait of a command for a lock (the unit's, a record's, the claim of
+// its segment namespace) ends within this, in total: a stopped process that
+// holds one makes the command fail, never hang.
+constexpr long long kCommandWaitBudgetMs = 10000;
+
+void setWaitBudget() { standin::testing::SetWaitBudget(kCommandWaitBudgetMs); }
 
 namespace {
 
@@ -307,4 +319,20 @@ int run(int argc, char** argv) {
 
 }  // namespace sysdatactl
 
-int main(int argc, char** argv) { return sysdatactl::run(argc, argv); }
+int main(int argc, char** argv) {
+  // However a command fails, it ends with a status and a reason: the unit
+  // (a HostSession on the stack) is powered off as the exception passes.
+  try {
+    sysdatactl::setWaitBudget();
+    return sysdatactl::run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("sysdatactl: out of memory\n", stderr);
+  } catch (const std::system_error& e) {
+    std::fprintf(stderr, "sysdatactl: %s\n", e.code().message().c_str());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "sysdatactl: %s\n", e.what());
+  } catch (...) {
+    std::fputs("sysdatactl: unexpected failure\n", stderr);
+  }
+  return sysdatactl::kExitFailure;
+}

@@ -23,6 +23,13 @@ int main(int argc, char** argv) {
   for (const std::string dir : {root, root + "/data", root + "/data/save"}) ::mkdir(dir.c_str(), 0755);
   TqSimSetRoot(root.c_str());
   standin::testing::RemoveSimSegments();
+  // Linked as the package says, the unit gets segments of its own.
+  std::string why;
+  if (!standin::testing::ClaimSimSegments(&why)) {
+    std::printf("refused: %s\n", why.c_str());
+    TqSimSetRoot("");
+    return 3;
+  }
   int beepVol = -1;
   {
     standin::host_records::setPair(SystemDef::SYS_INFO_MODEL_6, SystemDef::SYS_INFO_DESTINATION_5);
