@@ -22,112 +22,17 @@
 #include "platform/SystemDef.h"
 #include "platform/TqSimulation.h"
 #include "platform/TqSingletonFinalizer.h"
-#include "standin/FileSystem.h"
+#include "UnitAccess.h"
+#include "standin/UnitFiles.h"
 #include "standin/testing/HostRecords.h"
 #include "standin/testing/StoreControl.h"
 
 namespace sysdatactl {
 
-// Through the stand-in's file layer: a path in the unit is resolved as the
-// library resolves it, so a link in the unit is followed as if the unit's
-// root were "/" and never leads to a file outside it; other paths are used
-// as they are.
-bool isDirectory(const std::string& path) {
-  struct stat st;
-  return standin::GetFileSystem()->Stat(path, &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool isRegularFile(const std::string& path) {
-  struct stat st;
-  return standin::GetFileSystem()->Stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool pathExists(const std::string& path) {
-  struct stat st;
-  if (standin::GetFileSystem()->Stat(path, &st) == 0) return true;
-  // Something is there that cannot be looked into (a dangling link is not).
-  return errno != ENOENT && errno != ENOTDIR;
-}
-
-long long fileSize(const std::string& path) {
-  struct stat st;
-  if (standin::GetFileSystem()->Stat(path, &st) != 0) return -1;
-  return static_cast<long long>(st.st_size);
-}
-
-bool readWholeFile(const std::string& path, std::string* content) {
-  return readRegularFile(path, kMaxSettingsFileBytes, content).status == ReadStatus::kOk;
-}
-
-bool makeDirectories(const std::string& path) {
-  if (path.empty()) return false;
-  std::string partial;
-  std::stringstream parts(path);
-  std::string part;
-  if (path[0] == '/') partial = "";
-  bool first = true;
-  while (std::getline(parts, part, '/')) {
-    if (part.empty()) {
-      first = false;
-      continue;
-    }
-    partial += (first && path[0] != '/') ? part : "/" + part;
-    first = false;
-    if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
-  }
-  return isDirectory(path);
-}
-
-void removeTree(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) return;
-  if (S_ISDIR(st.st_mode)) {
-    if (DIR* dir = ::opendir(path.c_str())) {
-      while (dirent* entry = ::readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        removeTree(path + "/" + entry->d_name);
-      }
-      ::closedir(dir);
-    }
-    ::rmdir(path.c_str());
-  } else {
-    ::unlink(path.c_str());
-  }
-}
-
-std::string absolutePath(const std::string& path) {
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) != nullptr) return resolved;
-  return std::string();
-}
-
-namespace {
-
-class DirFd {
- public:
-  explicit DirFd(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
-  ~DirFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  DirFd(const DirFd&) = delete;
-  DirFd& operator=(const DirFd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-}  // namespace
-
 bool readBoots(const std::string& root, int* boots, std::string* error) {
   const std::string path = root + "/" + kUnitStateName;
-  DirFd dir(root);
-  if (dir.get() < 0) {
-    *error = "cannot open the unit at " + root + ": " + errnoText(errno);
-    return false;
-  }
   std::string text;
-  const ReadResult read = readRegularFile(dir.get(), kUnitStateName, kMaxUnitStateBytes, &text);
+  const ReadResult read = readUnitFile(UnitPath(std::string("/") + kUnitStateName), kMaxUnitStateBytes, &text);
   if (read.status == ReadStatus::kMissing) {
     *boots = 0;
     return true;
@@ -153,18 +58,20 @@ bool readBoots(const std::string& root, int* boots, std::string* error) {
 
 bool loadUnit(const std::string& rootArg, Unit* unit, std::string* error) {
   if (!isDirectory(rootArg)) {
-    *error = "no unit at '" + rootArg + "': the directory does not exist";
+    *error = pathExists(rootArg) ? "no unit at '" + rootArg + "': not a directory"
+                                 : "no unit at '" + rootArg + "': the directory does not exist";
     return false;
   }
   const std::string root = absolutePath(rootArg);
-  const std::string confPath = root + "/" + kUnitConfigName;
-  DirFd dir(root);
-  if (dir.get() < 0) {
-    *error = "cannot open the unit at " + root + ": " + errnoText(errno);
+  if (root.empty()) {
+    *error = "cannot open the unit at " + rootArg + ": " + errnoText(errno);
     return false;
   }
+  const std::string confPath = root + "/" + kUnitConfigName;
+  // From here on the unit's files are reached beneath its root only.
+  TqSimSetRoot(root.c_str());
   std::string text;
-  const ReadResult read = readRegularFile(dir.get(), kUnitConfigName, kMaxUnitConfBytes, &text);
+  const ReadResult read = readUnitFile(UnitPath(std::string("/") + kUnitConfigName), kMaxUnitConfBytes, &text);
   if (read.status == ReadStatus::kMissing) {
     *error = "'" + rootArg + "' is not a unit (no " + kUnitConfigName + "); make one with 'sysdatactl create'";
     return false;
@@ -184,11 +91,9 @@ bool loadUnit(const std::string& rootArg, Unit* unit, std::string* error) {
 }
 
 bool writeBoots(const Unit& unit, int boots, std::string* error) {
-  DirFd dir(unit.root);
   std::string reason;
-  if (dir.get() < 0) {
-    reason = errnoText(errno);
-  } else if (replaceFile(dir.get(), kUnitStateName, "boots=" + std::to_string(boots) + "\n", 0644, &reason)) {
+  if (replaceUnitFile(UnitPath(std::string("/") + kUnitStateName), "boots=" + std::to_string(boots) + "\n", 0644,
+                      &reason)) {
     return true;
   }
   *error = "cannot write " + unit.root + "/" + kUnitStateName + ": " + reason;
@@ -196,32 +101,22 @@ bool writeBoots(const Unit& unit, int boots, std::string* error) {
 }
 
 bool writeUnitConfig(const std::string& root, const std::string& text, std::string* error) {
-  DirFd dir(root);
   std::string reason;
-  if (dir.get() < 0) {
-    reason = errnoText(errno);
-  } else if (replaceFile(dir.get(), kUnitConfigName, text, 0644, &reason)) {
-    return true;
+  UnitConfig back;
+  if (!parseUnitConfig(text, &back, &reason)) {
+    *error = "refusing to write " + root + "/" + kUnitConfigName + " that would not be read back: " + reason;
+    return false;
   }
+  if (replaceUnitFile(UnitPath(std::string("/") + kUnitConfigName), text, 0644, &reason)) return true;
   *error = "cannot write " + root + "/" + kUnitConfigName + ": " + reason;
   return false;
 }
 
 int lockUnitDirectory(const std::string& root, std::string* error) {
-  const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    *error = "cannot lock the unit at " + root + ": " + errnoText(errno);
-    return -1;
-  }
-  while (::flock(fd, LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
-    *error = "cannot lock the unit at " + root + ": " + errnoText(errno);
-    ::close(fd);
-    return -1;
-  }
+  const int fd = openAndLockDirectory(root);
+  if (fd < 0) *error = "cannot lock the unit at " + root + ": " + errnoText(errno);
   return fd;
 }
-
 namespace {
 
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
@@ -311,12 +206,11 @@ constexpr const char* kEphemeralMarker = ".sysdatactl-throw-away-unit";
 // unit's segments: remove those of runs that are gone. Only directories (no link is followed) of
 // this user that carry the marker are touched.
 void removeDeadRunsUnits(const std::string& parent) {
-  DIR* dir = ::opendir(parent.c_str());
-  if (dir == nullptr) return;
+  std::vector<std::string> names;
+  if (!listDirectory(parent, &names)) return;
   std::vector<std::string> dead;
   const std::string prefix = kEphemeralPrefix;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
+  for (const std::string& name : names) {
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
     const std::size_t dash = name.find('-', prefix.size());
     if (dash == std::string::npos || dash == prefix.size() || dash - prefix.size() > 10) continue;
@@ -329,13 +223,8 @@ void removeDeadRunsUnits(const std::string& parent) {
     if (!digits || pid <= 0 || pid > 0x7fffffffLL || pid == ::getpid()) continue;
     if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
     const std::string path = parent + "/" + name;
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
-    struct stat marker;
-    if (::lstat((path + "/" + kEphemeralMarker).c_str(), &marker) != 0 || !S_ISREG(marker.st_mode)) continue;
-    dead.push_back(path);
+    if (isMarkedDirectory(path, kEphemeralMarker)) dead.push_back(path);
   }
-  ::closedir(dir);
   for (const std::string& path : dead) {
     // Its segments first: their names come from the unit's root.
     TqSimSetRoot(path.c_str());
@@ -351,20 +240,18 @@ std::unique_ptr<HostSession> HostSession::ephemeral(const UnitConfig& config) {
   const char* tmp = std::getenv("TMPDIR");
   const std::string parent = tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
   removeDeadRunsUnits(parent);
-  std::string pattern = parent + "/" + kEphemeralPrefix + std::to_string(::getpid()) + "-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
   Unit unit;
   unit.config = config;
-  if (::mkdtemp(buf.data()) != nullptr) {
-    unit.root = absolutePath(buf.data());
-    const int marker = ::open((unit.root + "/" + kEphemeralMarker).c_str(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (marker >= 0) ::close(marker);
-    makeDirectories(unit.root + config.saveDir);
-    makeDirectories(unit.root + config.calibrationDir);
-    makeDirectories(unit.root + "/Syslog");
+  unit.root = makeThrowAwayDirectory(parent, kEphemeralPrefix + std::to_string(::getpid()) + "-", kEphemeralMarker);
+  const int makeError = errno;
+  if (!unit.root.empty()) {
+    TqSimSetRoot(unit.root.c_str());
+    std::string ignored;
+    makeUnitDirectories(UnitPath(config.saveDir), &ignored);
+    makeUnitDirectories(UnitPath(config.calibrationDir), &ignored);
+    makeUnitDirectories(UnitPath("/Syslog"), &ignored);
   }
+  errno = makeError;
   std::unique_ptr<HostSession> session(new HostSession(unit, true));
   if (unit.root.empty()) session->error_ = "cannot make a temporary directory under " + parent + ": " + errnoText(errno);
   return session;
@@ -397,6 +284,9 @@ void HostSession::powerOn() {
   // Segments left by an invocation that was killed belong to an earlier
   // power cycle: a power-on starts from empty records.
   standin::testing::RemoveSimSegments();
+  // Whatever a killed command left beneath the unit (a half-written copy,
+  // a temporary file of the store) goes at the next power-on.
+  if (!ephemeral_) standin::unit::SweepTemporaries();
 
   const UnitConfig& c = unit_.config;
   // The host's records, as the host fills them at power-on.
@@ -429,8 +319,8 @@ HostSession::~HostSession() {
   interrupts_.finish();
 }
 
-std::string HostSession::calibrationFile() const {
-  return disk(unit_.config.calibrationDir + "/AirGestureCalibration.ini");
+UnitPath HostSession::calibrationFile() const {
+  return UnitPath(unit_.config.calibrationDir + "/AirGestureCalibration.ini");
 }
 
 bool enterDirectory(const std::string& dir, std::string* relative, std::string* error) {
@@ -438,10 +328,7 @@ bool enterDirectory(const std::string& dir, std::string* relative, std::string* 
     *error = "'" + dir + "' is not a directory";
     return false;
   }
-  if (::chdir(dir.c_str()) != 0) {
-    *error = "cannot enter '" + dir + "': " + std::strerror(errno);
-    return false;
-  }
+  if (!changeDirectory(dir, error)) return false;
   *relative = ".";
   return true;
 }

@@ -22,6 +22,8 @@
 #include <string>
 #include <thread>
 
+#include "SafeFile.h"
+#include "UnitAccess.h"
 #include "UnitConfig.h"
 #include "util/SysDataUtilProduct.h"
 
@@ -103,14 +105,14 @@ class HostSession {
   const Unit& unit() const { return unit_; }
   SysDataUtilProduct& util() { return util_; }
 
-  // Where a host path lies on this machine.
-  std::string disk(const std::string& hostPath) const { return unit_.root + hostPath; }
-  std::string saveFile(const std::string& name) const { return disk(unit_.config.saveDir + "/" + name); }
-  std::string calibrationFile() const;
+  // The unit's files, by host path: reached through UnitAccess.h only.
+  UnitPath saveDir() const { return UnitPath(unit_.config.saveDir); }
+  UnitPath saveFile(const std::string& name) const { return saveDir().child(name); }
+  UnitPath calibrationFile() const;
   // "/Syslog/" + customize_file_name and the stored caution image.
-  std::string storedCustomizationHostPath() const { return "/Syslog/" + unit_.config.customizeFileName; }
-  std::string storedCustomization() const { return disk(storedCustomizationHostPath()); }
-  std::string storedCautionImage() const { return disk("/Syslog/dop_startup_caution_img.png"); }
+  UnitPath syslog() const { return UnitPath("/Syslog"); }
+  UnitPath storedCustomization() const { return syslog().child(unit_.config.customizeFileName); }
+  UnitPath storedCautionImage() const { return syslog().child("dop_startup_caution_img.png"); }
 
  private:
   HostSession(const Unit& unit, bool ephemeralRoot);
@@ -133,17 +135,5 @@ class HostSession {
 // file cannot be reached.
 bool enterDirectory(const std::string& dir, std::string* relative, std::string* error);
 bool enterDirectoryOf(const std::string& file, std::string* relative, std::string* error);
-
-// File-system helpers of the tool.
-bool isDirectory(const std::string& path);
-bool isRegularFile(const std::string& path);
-bool pathExists(const std::string& path);
-long long fileSize(const std::string& path);  // -1 when missing
-// A regular file of at most the store's size limit, read without following
-// a final link or blocking (SafeFile.h); false for anything else.
-bool readWholeFile(const std::string& path, std::string* content);
-bool makeDirectories(const std::string& path);
-void removeTree(const std::string& path);
-std::string absolutePath(const std::string& path);
 
 }  // namespace sysdatactl
