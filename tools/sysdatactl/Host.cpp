@@ -300,7 +300,9 @@ void HostSession::powerOn() {
   written = records::setDemoUserInit(c.demoUserInit) && written;
   written = records::setCameraHd(c.cameraHd) && written;
   if (!written) {
-    error_ = "cannot fill the unit's shared-memory records (see TQ_DEBUG_LOG=1 for the cause)";
+    error_ = descriptorsExhausted()
+                 ? "cannot fill the unit's shared-memory records: " + errnoText(EMFILE)
+                 : "cannot fill the unit's shared-memory records (see TQ_DEBUG_LOG=1 for the cause)";
     return;
   }
   // The host fills the factory default table at every start.
