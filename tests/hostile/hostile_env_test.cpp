@@ -729,7 +729,19 @@ const Row kRows[] = {
     swapRow("calibration directory swapped for a link out during verify (walk)", true, "data/calib",
             "../../outside/save", {"verify"}, {}),
 
+    {"customize check of a file in a unit directory that links outside", Needs::Tool, Privilege::Any,
+     [](Env& e) { replaceWithLink(e.root + "/Syslog", e.outside + "/syslog"); },
+     {"customize", "check", "@ROOT/Syslog/dop_customize.txt"}, 1, "no such file", {}, kNoCheck, {}},
+
     // Source and target overlapping the unit: refused before anything is written.
+    {"customize import of the unit's own stored customization", Needs::Tool, Privilege::Any, importDealerFile,
+     {"customize", "import", "@ROOT/Syslog/dop_customize.txt"}, 1, "it lies within the unit", {}, kNoCheck, {}},
+    {"customize import of a dealer file reached through a link into the unit", Needs::Tool, Privilege::Any,
+     [](Env& e) {
+       importDealerFile(e);
+       replaceWithLink(e.scratch + "/stick", e.root + "/Syslog");
+     },
+     {"customize", "import", "@SCRATCH/stick/dop_customize.txt"}, 1, "it lies within the unit", {}, kNoCheck, {}},
     {"export into the unit's own save directory", Needs::Tool, Privilege::Any, [](Env&) {},
      {"export", "@ROOT/data/save"}, 1, "cannot export to", {}, kNoCheck, {}},
     {"export through a link to the unit's save directory", Needs::Tool, Privilege::Any,

@@ -28,7 +28,10 @@ std::string trimNewline(std::string message) {
 // FIFO.
 bool checkReadableFile(Context& ctx, const std::string& file, int* exitCode, std::string* imageName = nullptr) {
   std::string content;
-  const ReadResult read = readRegularFile(AT_FDCWD, file, kMaxCustomizationBytes, &content, true);
+  // A file in the unit is read the way the library will read it.
+  const std::string host = unitHostPathOf(file);
+  const ReadResult read = host.empty() ? readRegularFile(AT_FDCWD, file, kMaxCustomizationBytes, &content, true)
+                                       : readUnitFile(UnitPath(host), kMaxCustomizationBytes, &content, true);
   if (read.status != ReadStatus::kOk) {
     *exitCode = fail(ctx.io, "cannot read customization file '" + file + "': " + read.reason());
     return false;
@@ -46,8 +49,9 @@ bool checkReadableFile(Context& ctx, const std::string& file, int* exitCode, std
     CustomizeUtility::getValue(line.c_str(), name);
     const std::string image = dir + name;
     if (imageName != nullptr) *imageName = name;
-    if (!name.empty() && pathExists(image)) {
-      const std::string problem = readProblem(image);
+    const std::string imageHost = host.empty() ? std::string() : CustomizeUtility::directoryOf(host) + name;
+    if (!name.empty() && (host.empty() ? pathExists(image) : unitExists(UnitPath(imageHost)))) {
+      const std::string problem = host.empty() ? readProblem(image) : unitReadProblem(UnitPath(imageHost));
       if (!problem.empty()) {
         *exitCode = fail(ctx.io, "cannot read the caution image '" + image + "': " + problem);
         return false;
@@ -151,8 +155,6 @@ int cmdCustomizeCheck(Context& ctx) {
     return usageError(ctx.io, "--lang-set-code must be a number from 0 to 4294967295", ctx.command);
   }
   int exitCode = kExitOk;
-  if (!checkReadableFile(ctx, fileArg, &exitCode)) return exitCode;
-
   std::unique_ptr<HostSession> session;
   if (ctx.rootArg.empty()) {
     UnitConfig config;
@@ -167,6 +169,8 @@ int cmdCustomizeCheck(Context& ctx) {
     // For this check only: the records end with this power-on.
     if (langSetCode >= 0) standin::host_records::setLangSetCode(static_cast<std::uint32_t>(langSetCode));
   }
+  // Once the unit is on: a file in it is read through the unit's door.
+  if (!checkReadableFile(ctx, fileArg, &exitCode)) return exitCode;
   const std::uint32_t effectiveLangSet = standin::host_records::langSetCode();
   std::string relative;
   std::string error;
@@ -206,6 +210,9 @@ int cmdCustomizeImport(Context& ctx) {
   int exitCode = kExitOk;
   Unit unit;
   if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
+  // The stored copy and the caution image are written in the unit: a
+  // dealer file there could be the very file the import replaces.
+  if (beneathUnit(fileArg)) return fail(ctx.io, "cannot import '" + fileArg + "': it lies within the unit");
   std::string imageName;
   if (!checkReadableFile(ctx, fileArg, &exitCode, &imageName)) return exitCode;
   std::unique_ptr<HostSession> session = powerOn(ctx, unit);

@@ -53,7 +53,6 @@ bool checkExported(const std::string& path, const FileState& before, const sysda
 // overwrite what it is to read. Empty when it is apart. A directory that
 // does not exist yet is judged by the nearest one above it that does.
 std::string overlapWithUnit(const std::string& dirArg, const UnitPath& saveDir) {
-  if (beneathUnit(dirArg)) return "it lies within the unit";
   std::string dir = dirArg;
   std::vector<std::pair<unsigned long long, unsigned long long>> chain;
   while (!directoryChain(dir, &chain)) {
@@ -77,6 +76,8 @@ std::string overlapWithUnit(const std::string& dirArg, const UnitPath& saveDir) 
     }
     if (hasRoot && id == root) return "it lies within the unit";
   }
+  // Named by a path beneath the root that the unit resolves elsewhere.
+  if (beneathUnit(dirArg)) return "it lies within the unit";
   return std::string();
 }
 

@@ -343,6 +343,13 @@ bool enterDirectoryOf(const std::string& file, std::string* relative, std::strin
     *error = "'" + file + "' names a directory, not a file";
     return false;
   }
+  // A file of the unit is handed to the library by its host path, which the
+  // library resolves beneath the unit's root as it does its own files.
+  const std::string host = unitHostPathOf(file);
+  if (!host.empty()) {
+    *relative = host;
+    return true;
+  }
   std::string ignored;
   if (!enterDirectory(dir, &ignored, error)) return false;
   *relative = base;

@@ -131,8 +131,9 @@ class HostSession {
 // Paths outside the unit. The platform places absolute paths under the root,
 // so a file of this machine outside the root is handed to the library
 // relative to the working directory: these change into the directory and
-// give the relative path to use. False with a message when the directory or
-// file cannot be reached.
+// give the relative path to use. A file that lies in the unit is given by its
+// host path instead (no directory is entered). False with a message when the
+// directory or file cannot be reached.
 bool enterDirectory(const std::string& dir, std::string* relative, std::string* error);
 bool enterDirectoryOf(const std::string& file, std::string* relative, std::string* error);
 

@@ -35,18 +35,51 @@ std::string ReadResult::reason() const {
   return std::string();
 }
 
-bool beneathUnit(const std::string& path) {
+namespace {
+
+// The part of absolute after root ("/x/y"), or "" when it is not strictly
+// beneath root.
+std::string below(const std::string& root, const std::string& absolute) {
+  if (absolute.size() <= root.size() + 1 || absolute.compare(0, root.size(), root) != 0 ||
+      absolute[root.size()] != '/') {
+    return std::string();
+  }
+  return absolute.substr(root.size());
+}
+
+}  // namespace
+
+std::string unitHostPathOf(const std::string& path) {
   const std::string root = TqSimRoot();
-  if (root.empty() || root == "/") return false;
+  if (root.empty() || root == "/" || path.empty()) return std::string();
   std::string absolute = path;
-  if (absolute.empty() || absolute[0] != '/') {
+  if (absolute[0] != '/') {
     char cwd[PATH_MAX];
-    if (::getcwd(cwd, sizeof cwd) == nullptr) return true;  // cannot tell: refuse
+    if (::getcwd(cwd, sizeof cwd) == nullptr) return "/";  // cannot tell: treat as the unit's
     absolute = std::string(cwd) + "/" + path;
   }
-  return absolute.size() > root.size() + 1 && absolute.compare(0, root.size(), root) == 0 &&
-         absolute[root.size()] == '/';
+  std::string host = below(root, absolute);
+  if (!host.empty()) return host;
+  // Through a link into the unit: the nearest directory that exists, with
+  // its links resolved, and the rest of the path.
+  std::string head = absolute;
+  std::string tail;
+  for (int depth = 0; depth < 256 && !head.empty(); ++depth) {
+    char resolved[PATH_MAX];
+    if (::realpath(head.c_str(), resolved) != nullptr) {
+      const std::string real = std::string(resolved) + tail;
+      if (real == root) return std::string();
+      return below(root, real);
+    }
+    const std::size_t slash = head.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) break;
+    tail = head.substr(slash) + tail;
+    head.erase(slash);
+  }
+  return std::string();
 }
+
+bool beneathUnit(const std::string& path) { return !unitHostPathOf(path).empty(); }
 
 namespace {
 

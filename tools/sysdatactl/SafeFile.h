@@ -75,9 +75,11 @@ bool isRegularFileNoFollow(const std::string& path, long long* size);
 // The names in the directory (no "." or ".."); false with errno.
 bool listDirectory(const std::string& dir, std::vector<std::string>* names);
 
-// True when path (made absolute against the working directory) lies
-// strictly beneath the current simulation root: a unit's file, which only
-// UnitAccess.h may reach.
+// The host path ("/Syslog/x.txt") of path when it lies strictly beneath the
+// current simulation root, as written (made absolute against the working
+// directory) or once its links are resolved: a unit's file, which only
+// UnitAccess.h may reach. Empty otherwise.
+std::string unitHostPathOf(const std::string& path);
 bool beneathUnit(const std::string& path);
 
 // Plain checks of a path outside the unit (links followed).
