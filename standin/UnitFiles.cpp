@@ -69,7 +69,8 @@ long long TemporaryPid(const std::string& name) {
   if (pidDot == std::string::npos || pidDot == 0) return 0;
   const std::string pidText = body.substr(pidDot + 1, lastDot - pidDot - 1);
   if (!AllDigits(pidText, false) || pidText.size() > 10) return 0;
-  const long long pid = std::stoll(pidText);
+  long long pid = 0;
+  for (char c : pidText) pid = pid * 10 + (c - '0');
   return pid > 0 && pid <= 0x7fffffffLL ? pid : 0;
 }
 
