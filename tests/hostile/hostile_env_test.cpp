@@ -362,13 +362,13 @@ void swapWithLinkOut(Env& e, const std::string& dir, const std::string& target) 
   };
 }
 
-// The tool under a limit of open descriptors (ulimit -n).
-void withDescriptorLimit(Env& e, int limit) {
+// The tool under a limit of open descriptors (ulimit -n): soft and hard.
+void withDescriptorLimit(Env& e, int soft, int hard) {
   if (::access("/usr/bin/prlimit", X_OK) != 0) {
     e.skip("no /usr/bin/prlimit");
     return;
   }
-  e.wrapper = {"/usr/bin/prlimit", "--nofile=" + std::to_string(limit) + ":" + std::to_string(limit), "--"};
+  e.wrapper = {"/usr/bin/prlimit", "--nofile=" + std::to_string(soft) + ":" + std::to_string(hard), "--"};
 }
 
 // What a killed writer leaves: "." + name + "." + pid + "." + number + ".tmp".
@@ -805,9 +805,14 @@ const Row kRows[] = {
      [](Env& e) { writeFile(e.scratch + "/plain.txt", "not a unit\n"); },
      {"@NOROOT", "--root", "@SCRATCH/plain.txt", "info"}, 1, "not a directory", {}, kNoCheck, {}},
     {"verify under a low descriptor limit names it", Needs::Tool, Privilege::Any,
-     [](Env& e) { withDescriptorLimit(e, 48); }, {"verify"}, 1, "Too many open files", {}, kNoCheck, {}},
+     [](Env& e) { withDescriptorLimit(e, 48, 48); }, {"verify"}, 1, "Too many open files", {}, kNoCheck, {}},
     {"get under a very low descriptor limit names it", Needs::Tool, Privilege::Any,
-     [](Env& e) { withDescriptorLimit(e, 8); }, {"get", "beep-vol"}, 1, "Too many open files", {}, kNoCheck, {}},
+     [](Env& e) { withDescriptorLimit(e, 8, 8); }, {"get", "beep-vol"}, 1, "Too many open files", {}, kNoCheck, {}},
+    {"get under a limit just short of enough never answers a default", Needs::Tool, Privilege::Any,
+     [](Env& e) { withDescriptorLimit(e, 17, 17); },
+     {"get", "beep-vol"}, 1, "Too many open files", {}, kNoCheck, {}},
+    {"verify under a low soft limit the hard limit lets it raise", Needs::Tool, Privilege::Any,
+     [](Env& e) { withDescriptorLimit(e, 20, 4096); }, {"verify"}, 0, "0 problems", {}, kNoCheck, {}},
 };
 
 class HostileEnvironment : public ToolTest, public ::testing::WithParamInterface<Row> {

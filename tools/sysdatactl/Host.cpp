@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -257,6 +258,16 @@ std::unique_ptr<HostSession> HostSession::ephemeral(const UnitConfig& config) {
   return session;
 }
 
+namespace {
+
+// What the power-off itself opens: the segments' directory, a lock.
+constexpr int kPowerOffDescriptors = 4;
+// What the most demanding command (verify, every settings file with its
+// lock and directory) holds at once, with room to spare.
+constexpr rlim_t kDescriptorsNeeded = 128;
+
+}  // namespace
+
 void HostSession::powerOn() {
   if (unit_.root.empty()) return;
   if (!ephemeral_) {
@@ -266,6 +277,34 @@ void HostSession::powerOn() {
     if (lockFd_ < 0) return;
     // What another invocation did while this one waited for the lock counts.
     if (!readBoots(unit_.root, &unit_.boots, &error_)) return;
+  }
+  // A command that runs out of descriptors half-way cannot always tell (the
+  // library's reads fall back on defaults): make sure of enough at once,
+  // raising the soft limit where the hard limit allows, or refuse now.
+  struct rlimit limit;
+  if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      limit.rlim_cur < kDescriptorsNeeded) {
+    const rlim_t wanted = limit.rlim_max == RLIM_INFINITY || limit.rlim_max > kDescriptorsNeeded
+                              ? static_cast<rlim_t>(kDescriptorsNeeded)
+                              : limit.rlim_max;
+    const rlim_t had = limit.rlim_cur;
+    limit.rlim_cur = wanted;
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0 || wanted < kDescriptorsNeeded) {
+      error_ = "cannot power the unit on: " + errnoText(EMFILE) + " (the limit of " + std::to_string(had) +
+               " open files is below the " + std::to_string(kDescriptorsNeeded) + " a command may need)";
+      return;
+    }
+  }
+  // The power-off needs descriptors of its own: taken now, before anything
+  // of the unit exists, and given back to it at the end.
+  for (int i = 0; i < kPowerOffDescriptors; ++i) {
+    int fd = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (fd < 0 && errno == EBADF && lockFd_ >= 0) fd = ::fcntl(lockFd_, F_DUPFD_CLOEXEC, 3);
+    if (fd < 0) {
+      error_ = "cannot power the unit on: " + errnoText(errno);
+      return;
+    }
+    reserve_.push_back(fd);
   }
   // Every command is short; a SIGINT, SIGTERM, SIGHUP or SIGQUIT that comes
   // in while the unit is on takes effect once it is off again.
@@ -311,6 +350,8 @@ void HostSession::powerOn() {
 }
 
 HostSession::~HostSession() {
+  for (int fd : reserve_) ::close(fd);
+  reserve_.clear();
   if (!unit_.root.empty()) {
     TqSingletonFinalizer::runDestroyFuncs();
     standin::testing::RemoveSimSegments();

@@ -21,6 +21,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "SafeFile.h"
 #include "UnitAccess.h"
@@ -121,6 +122,10 @@ class HostSession {
   Unit unit_;
   bool ephemeral_ = false;
   int lockFd_ = -1;
+  // Descriptors held from power-on to power-off, so that the power-off can
+  // remove the unit's segments even when the command used up the process's
+  // limit (ulimit -n).
+  std::vector<int> reserve_;
   // Interrupts wait for the power-off, so that a Ctrl-C cannot leave the
   // unit's segments behind, but never for long.
   InterruptWatch interrupts_;
