@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "Files.h"
 #include "SafeFile.h"
+#include "UnitAccess.h"
 #include "platform/TqStorage.h"
 #include "src/customize/CustomizeSettings.h"
 #include "src/customize/CustomizeSysDataProduct.h"
@@ -25,9 +26,12 @@ std::string trimNewline(std::string message) {
 // at most kMaxCustomizationBytes, and the caution image it names a regular
 // file where it exists. The library reads both whole and would wait on a
 // FIFO.
-bool checkReadableFile(Context& ctx, const std::string& file, int* exitCode) {
+bool checkReadableFile(Context& ctx, const std::string& file, int* exitCode, std::string* imageName = nullptr) {
   std::string content;
-  const ReadResult read = readRegularFile(AT_FDCWD, file, kMaxCustomizationBytes, &content, true);
+  // A file in the unit is read the way the library will read it.
+  const std::string host = unitHostPathOf(file);
+  const ReadResult read = host.empty() ? readRegularFile(AT_FDCWD, file, kMaxCustomizationBytes, &content, true)
+                                       : readUnitFile(UnitPath(host), kMaxCustomizationBytes, &content, true);
   if (read.status != ReadStatus::kOk) {
     *exitCode = fail(ctx.io, "cannot read customization file '" + file + "': " + read.reason());
     return false;
@@ -44,8 +48,10 @@ bool checkReadableFile(Context& ctx, const std::string& file, int* exitCode) {
     std::string name;
     CustomizeUtility::getValue(line.c_str(), name);
     const std::string image = dir + name;
-    if (!name.empty() && pathExists(image)) {
-      const std::string problem = readProblem(image);
+    if (imageName != nullptr) *imageName = name;
+    const std::string imageHost = host.empty() ? std::string() : CustomizeUtility::directoryOf(host) + name;
+    if (!name.empty() && (host.empty() ? pathExists(image) : unitExists(UnitPath(imageHost)))) {
+      const std::string problem = host.empty() ? readProblem(image) : unitReadProblem(UnitPath(imageHost));
       if (!problem.empty()) {
         *exitCode = fail(ctx.io, "cannot read the caution image '" + image + "': " + problem);
         return false;
@@ -53,6 +59,19 @@ bool checkReadableFile(Context& ctx, const std::string& file, int* exitCode) {
     }
   }
   return true;
+}
+
+// Why the unit's copy stored is not the file source (outside the unit, a
+// final link followed as the library's copy follows it): empty when both
+// hold the same bytes. A source that cannot be read is no mismatch.
+std::string storedCopyProblem(const std::string& source, const UnitPath& stored, std::size_t limit) {
+  std::string want;
+  if (readRegularFile(AT_FDCWD, source, limit, &want, true).status != ReadStatus::kOk) return std::string();
+  std::string have;
+  const ReadResult read = readUnitFile(stored, limit, &have);
+  if (read.status != ReadStatus::kOk) return read.reason();
+  if (have != want) return "what is stored is not the file just imported (an earlier copy is left)";
+  return std::string();
 }
 
 struct LintProblem {
@@ -136,8 +155,6 @@ int cmdCustomizeCheck(Context& ctx) {
     return usageError(ctx.io, "--lang-set-code must be a number from 0 to 4294967295", ctx.command);
   }
   int exitCode = kExitOk;
-  if (!checkReadableFile(ctx, fileArg, &exitCode)) return exitCode;
-
   std::unique_ptr<HostSession> session;
   if (ctx.rootArg.empty()) {
     UnitConfig config;
@@ -152,6 +169,8 @@ int cmdCustomizeCheck(Context& ctx) {
     // For this check only: the records end with this power-on.
     if (langSetCode >= 0) standin::host_records::setLangSetCode(static_cast<std::uint32_t>(langSetCode));
   }
+  // Once the unit is on: a file in it is read through the unit's door.
+  if (!checkReadableFile(ctx, fileArg, &exitCode)) return exitCode;
   const std::uint32_t effectiveLangSet = standin::host_records::langSetCode();
   std::string relative;
   std::string error;
@@ -191,10 +210,14 @@ int cmdCustomizeImport(Context& ctx) {
   int exitCode = kExitOk;
   Unit unit;
   if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
-  if (!checkReadableFile(ctx, fileArg, &exitCode)) return exitCode;
+  // The stored copy and the caution image are written in the unit: a
+  // dealer file there could be the very file the import replaces.
+  if (beneathUnit(fileArg)) return fail(ctx.io, "cannot import '" + fileArg + "': it lies within the unit");
+  std::string imageName;
+  if (!checkReadableFile(ctx, fileArg, &exitCode, &imageName)) return exitCode;
   std::unique_ptr<HostSession> session = powerOn(ctx, unit);
   if (!session) return kExitFailure;
-  const bool hadImage = isRegularFile(session->storedCautionImage());
+  const bool hadImage = unitIsRegularFile(session->storedCautionImage());
   std::string relative;
   std::string error;
   if (!enterDirectoryOf(fileArg, &relative, &error)) return fail(ctx.io, error);
@@ -206,8 +229,9 @@ int cmdCustomizeImport(Context& ctx) {
   const std::vector<std::string> messages = capture.messages();
   if (!imported) {
     std::string reason = messages.empty() ? "rejected" : trimNewline(messages[0]);
-    const std::string cause = isDirectory(session->disk("/Syslog")) ? probeWritable(session->disk("/Syslog")) : "";
-    if (!isDirectory(session->disk("/Syslog"))) {
+    const bool hasSyslog = unitIsDirectory(session->syslog());
+    const std::string cause = hasSyslog ? unitCreateProblem(session->syslog()) : "";
+    if (!hasSyslog) {
       reason += " (the unit has no /Syslog/ directory)";
     } else if (reason.find("Copy Error") != std::string::npos && !cause.empty()) {
       // The library's line says only that a copy failed; the cause is the
@@ -221,14 +245,28 @@ int cmdCustomizeImport(Context& ctx) {
     }
     return fail(ctx.io, fileArg + " not imported: " + reason);
   }
-  const bool hasImage = isRegularFile(session->storedCautionImage());
+  // An earlier import leaves files of the same names: what is stored now
+  // must be what was just imported.
+  const std::string mismatch = storedCopyProblem(relative, session->storedCustomization(), kMaxCustomizationBytes);
+  if (!mismatch.empty()) {
+    return fail(ctx.io, fileArg + " not imported: " + session->storedCustomization().host() + ": " + mismatch);
+  }
+  if (!imageName.empty()) {
+    const std::string imageMismatch =
+        storedCopyProblem(CustomizeUtility::directoryOf(relative) + imageName, session->storedCautionImage(),
+                          kMaxSettingsFileBytes);
+    if (!imageMismatch.empty()) {
+      return fail(ctx.io, fileArg + " not imported: " + session->storedCautionImage().host() + ": " + imageMismatch);
+    }
+  }
+  const bool hasImage = unitIsRegularFile(session->storedCautionImage());
   if (ctx.json) {
     printJson(ctx, Json::object()
                        .set("file", Json::string(fileArg))
-                       .set("stored", Json::string(session->storedCustomizationHostPath()))
+                       .set("stored", Json::string(session->storedCustomization().host()))
                        .set("cautionImage", Json::boolean(hasImage)));
   } else {
-    ctx.io.out << "imported " << fileArg << "\n  stored as " << session->storedCustomizationHostPath() << "\n";
+    ctx.io.out << "imported " << fileArg << "\n  stored as " << session->storedCustomization().host() << "\n";
     if (hasImage) {
       ctx.io.out << "  caution image stored as /Syslog/" << CustomizeSettings::kCautionImageName
                  << (hadImage ? " (replaced)" : "") << "\n";
@@ -244,12 +282,12 @@ int cmdCustomizeApply(Context& ctx) {
   if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
   std::unique_ptr<HostSession> session = powerOn(ctx, unit);
   if (!session) return kExitFailure;
-  const bool stored = isRegularFile(session->storedCustomization());
-  if (!stored && pathExists(session->storedCustomization())) {
-    return fail(ctx.io, "cannot read the stored customization " + session->storedCustomizationHostPath() + ": " +
-                            readProblem(session->storedCustomization()));
+  const bool stored = unitIsRegularFile(session->storedCustomization());
+  if (!stored && unitExists(session->storedCustomization())) {
+    return fail(ctx.io, "cannot read the stored customization " + session->storedCustomization().host() + ": " +
+                            unitReadProblem(session->storedCustomization()));
   }
-  const std::string saveDir = session->disk(unit.config.saveDir);
+  const UnitPath saveDir = session->saveDir();
   std::string problem = stored ? settingsStoreProblem(saveDir) : std::string();
   if (!problem.empty()) return fail(ctx.io, "customization not applied: " + problem);
   standin::testing::ScopedLogCapture capture;
@@ -258,7 +296,7 @@ int cmdCustomizeApply(Context& ctx) {
   problem = stored ? settingsStoreProblem(saveDir) : std::string();
   if (!problem.empty()) return fail(ctx.io, "customization not applied: " + problem);
   for (const std::string& m : capture.messages()) ctx.io.err << "sysdatactl: library: " << trimNewline(m) << "\n";
-  const bool kept = isRegularFile(session->storedCustomization());
+  const bool kept = unitIsRegularFile(session->storedCustomization());
   const std::string state = !stored ? "none stored" : (kept ? "applied (kept)" : "applied (one-shot, removed)");
   if (ctx.json) {
     printJson(ctx, Json::object()

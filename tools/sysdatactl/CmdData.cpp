@@ -6,6 +6,7 @@
 #include "Commands.h"
 #include "Files.h"
 #include "SafeFile.h"
+#include "UnitAccess.h"
 #include "accessor/SettingsDataAccessor.h"
 #include "core/SysDataProductFactory.h"
 #include "core/RecordAccess.h"
@@ -17,7 +18,8 @@ namespace sysdatactl {
 
 namespace {
 
-// The on-disk path of a known file, as the store places it.
+// The host path of a known file, as the store places it ("" when the
+// store gives no file object for it).
 std::string diskPathOf(const KnownFile& file) {
   std::string path;
   if (file.binary) {
@@ -27,7 +29,7 @@ std::string diskPathOf(const KnownFile& file) {
   } else if (SaveFileAccessMetaText* object = metaTextOf(file)) {
     object->getFullPath(path);
   }
-  return path;
+  return hostPathOfStoreFile(path);
 }
 
 struct BinarySummary {
@@ -38,10 +40,10 @@ struct BinarySummary {
   std::string head;        // the first bytes in hexadecimal
 };
 
-BinarySummary summariseBinary(const std::string& path) {
+BinarySummary summariseBinary(const UnitPath& path) {
   BinarySummary summary;
   std::string content;
-  if (!readWholeFile(path, &content)) return summary;
+  if (readUnitFile(path, kMaxSettingsFileBytes, &content, true).status != ReadStatus::kOk) return summary;
   summary.size = static_cast<long long>(content.size());
   summary.uniform = !content.empty();
   summary.fill = content.empty() ? 0 : static_cast<unsigned char>(content[0]);
@@ -146,7 +148,7 @@ std::string diskPathOfName(const char* name) {
 // does. A missing file is no problem: the library makes it.
 std::string problemReading(const std::string& path) {
   if (path.empty()) return noFileObjectReason();
-  const std::string problem = readProblem(path);
+  const std::string problem = unitReadProblem(UnitPath(path));
   return problem == "no such file" ? std::string() : problem;
 }
 
@@ -162,9 +164,10 @@ int cmdFiles(Context& ctx) {
   Table table({"FILE", "GROUP", "KIND", "KEYS/BYTES", "ON UNIT"});
   for (const KnownFile& file : knownFiles()) {
     const std::string path = diskPathOf(file);
-    const bool present = !path.empty() && isRegularFile(path);
+    const bool present = !path.empty() && unitIsRegularFile(UnitPath(path));
     // Something that is not a regular file is not the file either.
-    const std::string problem = present || path.empty() || !pathExists(path) ? "" : readProblem(path);
+    const std::string problem =
+        present || path.empty() || !unitExists(UnitPath(path)) ? "" : unitReadProblem(UnitPath(path));
     const std::string size = file.binary ? std::to_string(file.recordSize) + " bytes"
                                          : (file.ownedKeys.empty() ? "-" : std::to_string(file.ownedKeys.size()) + " keys");
     table.add({file.name, groupName(file.group), file.binary ? "binary" : "key=value", size,
@@ -312,12 +315,12 @@ int cmdShow(Context& ctx) {
   std::unique_ptr<HostSession> session = powerOn(ctx, unit);
   if (!session) return kExitFailure;
   const std::string path = diskPathOf(*file);
-  if (path.empty() || !pathExists(path)) return fail(ctx.io, name + ": the unit has no such file yet");
-  const std::string problem = readProblem(path);
+  if (path.empty() || !unitExists(UnitPath(path))) return fail(ctx.io, name + ": the unit has no such file yet");
+  const std::string problem = unitReadProblem(UnitPath(path));
   if (!problem.empty()) return fail(ctx.io, "cannot read " + name + ": " + problem);
 
   if (file->binary) {
-    const BinarySummary s = summariseBinary(path);
+    const BinarySummary s = summariseBinary(UnitPath(path));
     if (ctx.json) {
       Json json = Json::object()
                       .set("file", Json::string(file->name))
@@ -376,14 +379,14 @@ int cmdDump(Context& ctx) {
       storeCannot.push_back(file.name + ": " + noFileObjectReason());
       continue;
     }
-    if (!pathExists(path)) continue;
-    const std::string problem = readProblem(path);
+    if (!unitExists(UnitPath(path))) continue;
+    const std::string problem = unitReadProblem(UnitPath(path));
     if (!problem.empty()) {
       unreadable.push_back(file.name + ": " + problem);
       continue;
     }
     if (file.binary) {
-      const BinarySummary s = summariseBinary(path);
+      const BinarySummary s = summariseBinary(UnitPath(path));
       if (s.size < 0) {
         unreadable.push_back(file.name + ": cannot be read whole");
         continue;
@@ -394,7 +397,7 @@ int cmdDump(Context& ctx) {
     }
     SaveFileAccessMetaText* object = metaTextOf(file);
     if (object == nullptr || !object->FOpen()) {
-      const std::string cause = probeWritable(session->disk(unit.config.saveDir));
+      const std::string cause = unitCreateProblem(session->saveDir());
       storeCannot.push_back(file.name + ": the store cannot open it" + (cause.empty() ? "" : " (" + cause + ")"));
       continue;
     }
@@ -501,7 +504,7 @@ int cmdSet(Context& ctx) {
   // The setter reports nothing: what counts is what the file holds now.
   const int stored = SettingsDataAccessor().getDataKeyIValue(id);
   if (stored != wanted) {
-    problem = storeProblem(path);
+    problem = unitStoreProblem(UnitPath(path));
     if (problem.empty()) problem = "it reads back as " + valueText(info, stored);
     return fail(ctx.io, where + problem);
   }
@@ -523,7 +526,7 @@ int cmdReset(Context& ctx) {
   if (!session) return kExitFailure;
   for (const std::string& name : ctx.args.positionals) {
     // The library would block on a FIFO or fail in silence on a directory.
-    const std::string problem = problemReading(session->saveFile(name));
+    const std::string problem = problemReading(session->saveFile(name).host());
     if (!problem.empty()) return fail(ctx.io, "cannot reset " + name + ": " + problem);
   }
   Json json = Json::array();

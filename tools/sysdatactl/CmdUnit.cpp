@@ -9,8 +9,10 @@
 #include "Commands.h"
 #include "Files.h"
 #include "SafeFile.h"
+#include "UnitAccess.h"
 #include "accessor/SettingsDataAccessor.h"
 #include "core/Variants.h"
+#include "platform/TqSimulation.h"
 #include "settings/SettingsCatalog.h"
 #include "src/customize/CustomizeSysDataProduct.h"
 #include "standin/testing/LogCapture.h"
@@ -132,16 +134,21 @@ int cmdCreate(Context& ctx) {
   if (ctx.args.has("customize-file-name")) config.customizeFileName = ctx.args.get("customize-file-name");
   std::string error;
   if (!validateUnitConfig(config, &error)) return usageError(ctx.io, error, ctx.command);
+  // Whatever is written must be what every later command reads.
+  if (!checkWritableUnitConfig(config, &error)) return usageError(ctx.io, error, ctx.command);
 
   const std::string& root = ctx.rootArg;
   if (pathExists(root) && !isDirectory(root)) return fail(ctx.io, "'" + root + "' exists and is not a directory");
-  if (pathExists(root + "/" + kUnitConfigName) && !ctx.args.has("force")) {
-    return fail(ctx.io, "a unit already exists at '" + root + "' (--force replaces its unit.conf)");
-  }
-  if (!makeDirectories(root)) return fail(ctx.io, "cannot make the directory '" + root + "'");
+  if (!makeDirectories(root)) return fail(ctx.io, "cannot make the directory '" + root + "': " + errnoText(errno));
   Unit unit;
   unit.root = absolutePath(root);
   unit.config = config;
+  if (unit.root.empty()) return fail(ctx.io, "cannot make the directory '" + root + "': " + errnoText(errno));
+  // From here on the unit's files are reached beneath its root only.
+  TqSimSetRoot(unit.root.c_str());
+  if (unitExists(UnitPath(std::string("/") + kUnitConfigName)) && !ctx.args.has("force")) {
+    return fail(ctx.io, "a unit already exists at '" + root + "' (--force replaces its unit.conf)");
+  }
   // A unit being used while it is made again waits, and is not half-written.
   const int lockFd = lockUnitDirectory(unit.root, &error);
   if (lockFd < 0) return fail(ctx.io, error);
@@ -149,25 +156,20 @@ int cmdCreate(Context& ctx) {
     int fd;
     ~LockHolder() { ::close(fd); }
   } holder{lockFd};
-  {
-    // The host directories are made beneath the unit, following no link a
-    // unit made again may hold.
-    const int rootFd = ::open(unit.root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    for (const std::string& hostDir : {config.saveDir, config.calibrationDir, std::string("/Syslog")}) {
-      std::string reason = rootFd < 0 ? errnoText(errno) : std::string();
-      if (rootFd < 0 || !makeDirectoriesBeneath(rootFd, hostDir.substr(1), &reason)) {
-        if (rootFd >= 0) ::close(rootFd);
-        return fail(ctx.io, "cannot make '" + unit.root + hostDir + "': " + reason);
-      }
+  // The host directories are made beneath the unit, following no link a
+  // unit made again may hold.
+  for (const std::string& hostDir : {config.saveDir, config.calibrationDir, std::string("/Syslog")}) {
+    std::string reason;
+    if (!makeUnitDirectories(UnitPath(hostDir), &reason)) {
+      return fail(ctx.io, "cannot make '" + unit.root + hostDir + "': " + reason);
     }
-    ::close(rootFd);
   }
   if (!writeUnitConfig(unit.root, formatUnitConfig(config), &error)) return fail(ctx.io, error);
   // A unit made again keeps its boot count; a new one, or one whose count is
   // damaged, starts from 0.
   int boots = 0;
   std::string ignored;
-  if (!pathExists(unit.root + "/" + kUnitStateName) || !readBoots(unit.root, &boots, &ignored)) {
+  if (!unitExists(UnitPath(std::string("/") + kUnitStateName)) || !readBoots(unit.root, &boots, &ignored)) {
     if (!writeBoots(unit, 0, &error)) return fail(ctx.io, error);
   }
 
@@ -202,22 +204,22 @@ int cmdBoot(Context& ctx) {
     initialise = boots == 0 || ctx.args.has("init");
     standin::testing::ScopedLogCapture capture;
 
-    const bool hadCalibration = isRegularFile(session->calibrationFile());
+    const bool hadCalibration = unitIsRegularFile(session->calibrationFile());
     session->util().confirmCalibrationData();
-    const bool hasCalibration = isRegularFile(session->calibrationFile());
+    const bool hasCalibration = unitIsRegularFile(session->calibrationFile());
     calibration = hadCalibration ? "present" : (hasCalibration ? "created" : "missing");
 
     if (calibration == "missing") {
-      const std::string problem = storeProblem(session->calibrationFile());
+      const std::string problem = unitStoreProblem(session->calibrationFile());
       if (!problem.empty()) failures.push_back("cannot make the calibration file: " + problem);
     }
 
     if (initialise) {
       const sysdata::SettingsFileDef* files = sysdata::productFiles();
       for (std::size_t i = 0; i < sysdata::kProductFileCount; ++i) {
-        const std::string path = session->saveFile(files[i].fileName);
+        const UnitPath path = session->saveFile(files[i].fileName);
         // The library would block on a FIFO: such a file is left alone.
-        std::string problem = readProblem(path);
+        std::string problem = unitReadProblem(path);
         if (problem == "no such file") problem.clear();
         if (problem.empty()) {
           session->util().initSysDataFile(files[i].fileName);
@@ -225,8 +227,8 @@ int cmdBoot(Context& ctx) {
         }
         if (!problem.empty()) failures.push_back("cannot initialise " + std::string(files[i].fileName) + ": " + problem);
       }
-      const bool stored = isRegularFile(session->storedCustomization());
-      const std::string problem = stored ? settingsStoreProblem(session->disk(unit.config.saveDir)) : "";
+      const bool stored = unitIsRegularFile(session->storedCustomization());
+      const std::string problem = stored ? settingsStoreProblem(session->saveDir()) : "";
       if (problem.empty()) {
         CustomizeSysDataProduct customize;
         customize.afterInitialize(CustomizeSysData::INITIALIZE_ALL);
@@ -237,7 +239,7 @@ int cmdBoot(Context& ctx) {
       } else if (!stored) {
         customization = "none stored";
       } else {
-        customization = isRegularFile(session->storedCustomization()) ? "applied (kept)" : "applied (one-shot, removed)";
+        customization = unitIsRegularFile(session->storedCustomization()) ? "applied (kept)" : "applied (one-shot, removed)";
       }
     } else {
       customization = "not applied (no initialisation)";
@@ -286,9 +288,9 @@ int cmdInfo(Context& ctx) {
   int exitCode = kExitOk;
   if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
   const UnitConfig& c = unit.config;
-  const std::string stored = unit.root + "/Syslog/" + c.customizeFileName;
-  const std::string caution = unit.root + "/Syslog/dop_startup_caution_img.png";
-  const std::string calibration = unit.root + c.calibrationDir + "/AirGestureCalibration.ini";
+  const UnitPath stored = UnitPath("/Syslog").child(c.customizeFileName);
+  const UnitPath caution("/Syslog/dop_startup_caution_img.png");
+  const UnitPath calibration(c.calibrationDir + "/AirGestureCalibration.ini");
   if (ctx.json) {
     printJson(ctx, Json::object()
                        .set("root", Json::string(unit.root))
@@ -302,9 +304,9 @@ int cmdInfo(Context& ctx) {
                        .set("demoUserInit", Json::integer(c.demoUserInit))
                        .set("cameraHd", Json::integer(c.cameraHd))
                        .set("boots", Json::integer(unit.boots))
-                       .set("calibrationFile", Json::boolean(isRegularFile(calibration)))
-                       .set("storedCustomization", Json::boolean(isRegularFile(stored)))
-                       .set("storedCautionImage", Json::boolean(isRegularFile(caution))));
+                       .set("calibrationFile", Json::boolean(unitIsRegularFile(calibration)))
+                       .set("storedCustomization", Json::boolean(unitIsRegularFile(stored)))
+                       .set("storedCautionImage", Json::boolean(unitIsRegularFile(caution))));
     return kExitOk;
   }
   Table table({"", ""});
@@ -317,9 +319,9 @@ int cmdInfo(Context& ctx) {
   table.add({"demo_user_init", std::to_string(c.demoUserInit)});
   table.add({"camera_hd", std::to_string(c.cameraHd)});
   table.add({"boots", std::to_string(unit.boots)});
-  table.add({"calibration file", isRegularFile(calibration) ? "present" : "missing"});
-  table.add({"stored customization", isRegularFile(stored) ? "/Syslog/" + c.customizeFileName : "none"});
-  table.add({"stored caution image", isRegularFile(caution) ? "/Syslog/dop_startup_caution_img.png" : "none"});
+  table.add({"calibration file", unitIsRegularFile(calibration) ? "present" : "missing"});
+  table.add({"stored customization", unitIsRegularFile(stored) ? "/Syslog/" + c.customizeFileName : "none"});
+  table.add({"stored caution image", unitIsRegularFile(caution) ? "/Syslog/dop_startup_caution_img.png" : "none"});
   table.print(ctx.io.out, false);
   return kExitOk;
 }

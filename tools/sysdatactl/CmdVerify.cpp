@@ -1,9 +1,11 @@
 // verify: an offline health check of the unit's settings, like fsck.
+#include <cerrno>
 #include <set>
 
 #include "Commands.h"
 #include "Files.h"
 #include "SafeFile.h"
+#include "UnitAccess.h"
 #include "core/SysDataProductFactory.h"
 #include "platform/SaveFileAccess.h"
 
@@ -58,7 +60,7 @@ int cmdVerify(Context& ctx) {
 
   std::vector<Problem> problems;
   for (const std::string& dir : {unit.config.saveDir, unit.config.calibrationDir, std::string("/Syslog")}) {
-    if (!isDirectory(session->disk(dir))) problems.push_back({dir, "", "host directory missing"});
+    if (!unitIsDirectory(UnitPath(dir))) problems.push_back({dir, "", "host directory missing"});
   }
   int checkedFiles = 0;
   int checkedKeys = 0;
@@ -73,23 +75,27 @@ int cmdVerify(Context& ctx) {
     } else if (SaveFileAccessMetaText* object = metaTextOf(file)) {
       object->getFullPath(path);
     }
+    path = hostPathOfStoreFile(path);
     if (path.empty()) {
+      // Out of descriptors, every later file fails the same way: one cause,
+      // not a problem per file.
+      if (descriptorsExhausted()) return fail(ctx.io, "cannot verify the unit: " + errnoText(EMFILE));
       problems.push_back({file.name, "", noFileObjectReason()});
       continue;
     }
-    if (!pathExists(path)) {
+    if (!unitExists(UnitPath(path))) {
       if (required) problems.push_back({file.name, "", "missing" + notBooted});
       continue;
     }
     // A FIFO or a directory in its place is not a missing file.
-    const std::string unreadable = readProblem(path);
+    const std::string unreadable = unitReadProblem(UnitPath(path));
     if (!unreadable.empty()) {
       problems.push_back({file.name, "", unreadable});
       continue;
     }
     ++checkedFiles;
     if (file.binary) {
-      const long long size = fileSize(path);
+      const long long size = unitFileSize(UnitPath(path));
       if (size != static_cast<long long>(file.recordSize)) {
         problems.push_back({file.name, "", "size " + std::to_string(size) + " bytes, expected " +
                                                std::to_string(file.recordSize)});
@@ -97,14 +103,18 @@ int cmdVerify(Context& ctx) {
       continue;
     }
     std::string text;
-    const ReadResult read = readRegularFile(AT_FDCWD, path, kMaxSettingsFileBytes, &text, true);
+    const ReadResult read = readUnitFile(UnitPath(path), kMaxSettingsFileBytes, &text, true);
     if (read.status != ReadStatus::kOk) {
+      if (read.status == ReadStatus::kError && read.error == EMFILE) {
+        return fail(ctx.io, "cannot verify the unit: " + errnoText(EMFILE));
+      }
       problems.push_back({file.name, "", "cannot be read: " + read.reason()});
       continue;
     }
     scanKeyValueText(file.name, text, &problems);
     SaveFileAccessMetaText* object = metaTextOf(file);
     if (object == nullptr || !object->FOpen()) {
+      if (descriptorsExhausted()) return fail(ctx.io, "cannot verify the unit: " + errnoText(EMFILE));
       problems.push_back({file.name, "", "the store cannot open it"});
       continue;
     }

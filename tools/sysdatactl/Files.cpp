@@ -1,11 +1,10 @@
 #include "Files.h"
 
-#include <sys/stat.h>
-
 #include <set>
 
 #include "Output.h"
 #include "SafeFile.h"
+#include "UnitAccess.h"
 #include "accessor/SettingsDataAccessor.h"
 #include "core/SysDataFactory.h"
 #include "core/SysDataProductFactory.h"
@@ -199,10 +198,10 @@ std::vector<KeyReading> readKeys(SaveFileAccessMetaText& file, const KnownFile& 
   return readings;
 }
 
-bool checkInitialised(const std::string& path, const std::string& name, std::string* problem) {
+bool checkInitialised(const UnitPath& path, const std::string& name, std::string* problem) {
   const sysdata::SettingsFileDef* def = sysdata::findProductFile(name);
   std::string content;
-  const ReadResult read = readRegularFile(path, kMaxSettingsFileBytes, &content);
+  const ReadResult read = readUnitFile(path, kMaxSettingsFileBytes, &content, true);
   std::string wrong;
   if (read.status != ReadStatus::kOk) {
     wrong = read.status == ReadStatus::kMissing ? "it was not made" : read.reason();
@@ -239,22 +238,21 @@ bool checkInitialised(const std::string& path, const std::string& name, std::str
   if (wrong.empty()) return true;
   // The cause is most often the place: a full or read-only disk, no right
   // to write, something that is no file in the way.
-  const std::string cause = storeProblem(path);
+  const std::string cause = unitStoreProblem(path);
   *problem = cause.empty() ? wrong : cause;
   return false;
 }
 
-std::string settingsStoreProblem(const std::string& saveDirOnDisk) {
+std::string settingsStoreProblem(const UnitPath& saveDir) {
   for (const KnownFile& file : knownFiles()) {
     if (!file.ownedByLibrary || file.group == FileGroup::Calibration) continue;
-    const std::string path = saveDirOnDisk + "/" + file.name;
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) continue;
-    const std::string problem = readProblem(path);
+    const UnitPath path = saveDir.child(file.name);
+    if (!unitExists(path)) continue;
+    const std::string problem = unitReadProblem(path);
     if (!problem.empty()) return file.name + ": " + problem;
   }
-  const std::string problem = probeWritable(saveDirOnDisk);
-  return problem.empty() ? problem : "cannot store settings in " + saveDirOnDisk + ": " + problem;
+  const std::string problem = unitCreateProblem(saveDir);
+  return problem.empty() ? problem : "cannot store settings in " + saveDir.host() + ": " + problem;
 }
 
 std::string quoteText(const std::string& text) { return jsonQuote(text); }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "UnitAccess.h"
 #include "settings/KeyTable.h"
 #include "settings/SettingsCatalog.h"
 
@@ -69,15 +70,15 @@ std::vector<KeyReading> readKeys(SaveFileAccessMetaText& file, const KnownFile& 
 // exact size, a key file holding each of its keys, a navigation file empty).
 // Otherwise false with the reason, the system's where one can be learnt: the
 // library's hooks report nothing.
-bool checkInitialised(const std::string& path, const std::string& name, std::string* problem);
+bool checkInitialised(const UnitPath& path, const std::string& name, std::string* problem);
 
 // What would keep a stored customization from reaching the settings files
-// in saveDirOnDisk: a settings file of the library that is not a regular
+// in saveDir: a settings file of the library that is not a regular
 // file, or a directory where nothing can be written now (full, read-only, no
 // right). Empty when nothing does. Checked before the customization is
 // applied, since a one-shot customization removes itself whatever was
 // stored.
-std::string settingsStoreProblem(const std::string& saveDirOnDisk);
+std::string settingsStoreProblem(const UnitPath& saveDir);
 
 // Quoting of a text value for display.
 std::string quoteText(const std::string& text);

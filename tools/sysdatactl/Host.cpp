@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,112 +25,17 @@
 #include "platform/SystemDef.h"
 #include "platform/TqSimulation.h"
 #include "platform/TqSingletonFinalizer.h"
-#include "standin/FileSystem.h"
+#include "UnitAccess.h"
+#include "standin/UnitFiles.h"
 #include "standin/testing/HostRecords.h"
 #include "standin/testing/StoreControl.h"
 
 namespace sysdatactl {
 
-// Through the stand-in's file layer: a path in the unit is resolved as the
-// library resolves it, so a link in the unit is followed as if the unit's
-// root were "/" and never leads to a file outside it; other paths are used
-// as they are.
-bool isDirectory(const std::string& path) {
-  struct stat st;
-  return standin::GetFileSystem()->Stat(path, &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool isRegularFile(const std::string& path) {
-  struct stat st;
-  return standin::GetFileSystem()->Stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool pathExists(const std::string& path) {
-  struct stat st;
-  if (standin::GetFileSystem()->Stat(path, &st) == 0) return true;
-  // Something is there that cannot be looked into (a dangling link is not).
-  return errno != ENOENT && errno != ENOTDIR;
-}
-
-long long fileSize(const std::string& path) {
-  struct stat st;
-  if (standin::GetFileSystem()->Stat(path, &st) != 0) return -1;
-  return static_cast<long long>(st.st_size);
-}
-
-bool readWholeFile(const std::string& path, std::string* content) {
-  return readRegularFile(path, kMaxSettingsFileBytes, content).status == ReadStatus::kOk;
-}
-
-bool makeDirectories(const std::string& path) {
-  if (path.empty()) return false;
-  std::string partial;
-  std::stringstream parts(path);
-  std::string part;
-  if (path[0] == '/') partial = "";
-  bool first = true;
-  while (std::getline(parts, part, '/')) {
-    if (part.empty()) {
-      first = false;
-      continue;
-    }
-    partial += (first && path[0] != '/') ? part : "/" + part;
-    first = false;
-    if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
-  }
-  return isDirectory(path);
-}
-
-void removeTree(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) return;
-  if (S_ISDIR(st.st_mode)) {
-    if (DIR* dir = ::opendir(path.c_str())) {
-      while (dirent* entry = ::readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        removeTree(path + "/" + entry->d_name);
-      }
-      ::closedir(dir);
-    }
-    ::rmdir(path.c_str());
-  } else {
-    ::unlink(path.c_str());
-  }
-}
-
-std::string absolutePath(const std::string& path) {
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) != nullptr) return resolved;
-  return std::string();
-}
-
-namespace {
-
-class DirFd {
- public:
-  explicit DirFd(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
-  ~DirFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  DirFd(const DirFd&) = delete;
-  DirFd& operator=(const DirFd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-}  // namespace
-
 bool readBoots(const std::string& root, int* boots, std::string* error) {
   const std::string path = root + "/" + kUnitStateName;
-  DirFd dir(root);
-  if (dir.get() < 0) {
-    *error = "cannot open the unit at " + root + ": " + errnoText(errno);
-    return false;
-  }
   std::string text;
-  const ReadResult read = readRegularFile(dir.get(), kUnitStateName, kMaxUnitStateBytes, &text);
+  const ReadResult read = readUnitFile(UnitPath(std::string("/") + kUnitStateName), kMaxUnitStateBytes, &text);
   if (read.status == ReadStatus::kMissing) {
     *boots = 0;
     return true;
@@ -155,18 +61,20 @@ bool readBoots(const std::string& root, int* boots, std::string* error) {
 
 bool loadUnit(const std::string& rootArg, Unit* unit, std::string* error) {
   if (!isDirectory(rootArg)) {
-    *error = "no unit at '" + rootArg + "': the directory does not exist";
+    *error = pathExists(rootArg) ? "no unit at '" + rootArg + "': not a directory"
+                                 : "no unit at '" + rootArg + "': the directory does not exist";
     return false;
   }
   const std::string root = absolutePath(rootArg);
-  const std::string confPath = root + "/" + kUnitConfigName;
-  DirFd dir(root);
-  if (dir.get() < 0) {
-    *error = "cannot open the unit at " + root + ": " + errnoText(errno);
+  if (root.empty()) {
+    *error = "cannot open the unit at " + rootArg + ": " + errnoText(errno);
     return false;
   }
+  const std::string confPath = root + "/" + kUnitConfigName;
+  // From here on the unit's files are reached beneath its root only.
+  TqSimSetRoot(root.c_str());
   std::string text;
-  const ReadResult read = readRegularFile(dir.get(), kUnitConfigName, kMaxUnitConfBytes, &text);
+  const ReadResult read = readUnitFile(UnitPath(std::string("/") + kUnitConfigName), kMaxUnitConfBytes, &text);
   if (read.status == ReadStatus::kMissing) {
     *error = "'" + rootArg + "' is not a unit (no " + kUnitConfigName + "); make one with 'sysdatactl create'";
     return false;
@@ -186,11 +94,9 @@ bool loadUnit(const std::string& rootArg, Unit* unit, std::string* error) {
 }
 
 bool writeBoots(const Unit& unit, int boots, std::string* error) {
-  DirFd dir(unit.root);
   std::string reason;
-  if (dir.get() < 0) {
-    reason = errnoText(errno);
-  } else if (replaceFile(dir.get(), kUnitStateName, "boots=" + std::to_string(boots) + "\n", 0644, &reason)) {
+  if (replaceUnitFile(UnitPath(std::string("/") + kUnitStateName), "boots=" + std::to_string(boots) + "\n", 0644,
+                      &reason)) {
     return true;
   }
   *error = "cannot write " + unit.root + "/" + kUnitStateName + ": " + reason;
@@ -198,13 +104,13 @@ bool writeBoots(const Unit& unit, int boots, std::string* error) {
 }
 
 bool writeUnitConfig(const std::string& root, const std::string& text, std::string* error) {
-  DirFd dir(root);
   std::string reason;
-  if (dir.get() < 0) {
-    reason = errnoText(errno);
-  } else if (replaceFile(dir.get(), kUnitConfigName, text, 0644, &reason)) {
-    return true;
+  UnitConfig back;
+  if (!parseUnitConfig(text, &back, &reason)) {
+    *error = "refusing to write " + root + "/" + kUnitConfigName + " that would not be read back: " + reason;
+    return false;
   }
+  if (replaceUnitFile(UnitPath(std::string("/") + kUnitConfigName), text, 0644, &reason)) return true;
   *error = "cannot write " + root + "/" + kUnitConfigName + ": " + reason;
   return false;
 }
@@ -215,7 +121,6 @@ int lockUnitDirectory(const std::string& root, std::string* error) {
   if (fd < 0) *error = "cannot lock the unit at " + root + ": " + why;
   return fd;
 }
-
 namespace {
 
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
@@ -317,12 +222,11 @@ constexpr const char* kEphemeralMarker = ".sysdatactl-throw-away-unit";
 // unit's segments: remove those of runs that are gone. Only directories (no link is followed) of
 // this user that carry the marker are touched.
 void removeDeadRunsUnits(const std::string& parent) {
-  DIR* dir = ::opendir(parent.c_str());
-  if (dir == nullptr) return;
+  std::vector<std::string> names;
+  if (!listDirectory(parent, &names)) return;
   std::vector<std::string> dead;
   const std::string prefix = kEphemeralPrefix;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
+  for (const std::string& name : names) {
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
     const std::size_t dash = name.find('-', prefix.size());
     if (dash == std::string::npos || dash == prefix.size() || dash - prefix.size() > 10) continue;
@@ -335,13 +239,8 @@ void removeDeadRunsUnits(const std::string& parent) {
     if (!digits || pid <= 0 || pid > 0x7fffffffLL || pid == ::getpid()) continue;
     if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
     const std::string path = parent + "/" + name;
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
-    struct stat marker;
-    if (::lstat((path + "/" + kEphemeralMarker).c_str(), &marker) != 0 || !S_ISREG(marker.st_mode)) continue;
-    dead.push_back(path);
+    if (isMarkedDirectory(path, kEphemeralMarker)) dead.push_back(path);
   }
-  ::closedir(dir);
   for (const std::string& path : dead) {
     // Its segments first: their names come from the unit's root.
     TqSimSetRoot(path.c_str());
@@ -357,24 +256,32 @@ std::unique_ptr<HostSession> HostSession::ephemeral(const UnitConfig& config) {
   const char* tmp = std::getenv("TMPDIR");
   const std::string parent = tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
   removeDeadRunsUnits(parent);
-  std::string pattern = parent + "/" + kEphemeralPrefix + std::to_string(::getpid()) + "-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
   Unit unit;
   unit.config = config;
-  if (::mkdtemp(buf.data()) != nullptr) {
-    unit.root = absolutePath(buf.data());
-    const int marker = ::open((unit.root + "/" + kEphemeralMarker).c_str(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (marker >= 0) ::close(marker);
-    makeDirectories(unit.root + config.saveDir);
-    makeDirectories(unit.root + config.calibrationDir);
-    makeDirectories(unit.root + "/Syslog");
+  unit.root = makeThrowAwayDirectory(parent, kEphemeralPrefix + std::to_string(::getpid()) + "-", kEphemeralMarker);
+  const int makeError = errno;
+  if (!unit.root.empty()) {
+    TqSimSetRoot(unit.root.c_str());
+    std::string ignored;
+    makeUnitDirectories(UnitPath(config.saveDir), &ignored);
+    makeUnitDirectories(UnitPath(config.calibrationDir), &ignored);
+    makeUnitDirectories(UnitPath("/Syslog"), &ignored);
   }
+  errno = makeError;
   std::unique_ptr<HostSession> session(new HostSession(unit, true));
   if (unit.root.empty()) session->error_ = "cannot make a temporary directory under " + parent + ": " + errnoText(errno);
   return session;
 }
+
+namespace {
+
+// What the power-off itself opens: the segments' directory, a lock.
+constexpr int kPowerOffDescriptors = 4;
+// What the most demanding command (verify, every settings file with its
+// lock and directory) holds at once, with room to spare.
+constexpr rlim_t kDescriptorsNeeded = 128;
+
+}  // namespace
 
 void HostSession::powerOn() {
   if (unit_.root.empty()) return;
@@ -385,6 +292,34 @@ void HostSession::powerOn() {
     if (lockFd_ < 0) return;
     // What another invocation did while this one waited for the lock counts.
     if (!readBoots(unit_.root, &unit_.boots, &error_)) return;
+  }
+  // A command that runs out of descriptors half-way cannot always tell (the
+  // library's reads fall back on defaults): make sure of enough at once,
+  // raising the soft limit where the hard limit allows, or refuse now.
+  struct rlimit limit;
+  if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      limit.rlim_cur < kDescriptorsNeeded) {
+    const rlim_t wanted = limit.rlim_max == RLIM_INFINITY || limit.rlim_max > kDescriptorsNeeded
+                              ? static_cast<rlim_t>(kDescriptorsNeeded)
+                              : limit.rlim_max;
+    const rlim_t had = limit.rlim_cur;
+    limit.rlim_cur = wanted;
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0 || wanted < kDescriptorsNeeded) {
+      error_ = "cannot power the unit on: " + errnoText(EMFILE) + " (the limit of " + std::to_string(had) +
+               " open files is below the " + std::to_string(kDescriptorsNeeded) + " a command may need)";
+      return;
+    }
+  }
+  // The power-off needs descriptors of its own: taken now, before anything
+  // of the unit exists, and given back to it at the end.
+  for (int i = 0; i < kPowerOffDescriptors; ++i) {
+    int fd = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (fd < 0 && errno == EBADF && lockFd_ >= 0) fd = ::fcntl(lockFd_, F_DUPFD_CLOEXEC, 3);
+    if (fd < 0) {
+      error_ = "cannot power the unit on: " + errnoText(errno);
+      return;
+    }
+    reserve_.push_back(fd);
   }
   // Every command is short; a SIGINT, SIGTERM, SIGHUP or SIGQUIT that comes
   // in while the unit is on takes effect once it is off again.
@@ -413,6 +348,9 @@ void HostSession::powerOn() {
     error_ = "cannot power on the unit: " + why;
     return;
   }
+  // Whatever a killed command left beneath the unit (a half-written copy,
+  // a temporary file of the store) goes at the next power-on.
+  if (!ephemeral_) standin::unit::SweepTemporaries();
 
   const UnitConfig& c = unit_.config;
   // The host's records, as the host fills them at power-on.
@@ -437,7 +375,9 @@ void HostSession::powerOn() {
   if (!written) {
     const std::string lock = standin::testing::LastLockFailure();
     error_ = "cannot fill the unit's shared-memory records";
-    if (!lock.empty()) {
+    if (descriptorsExhausted()) {
+      error_ += ": " + errnoText(EMFILE);
+    } else if (!lock.empty()) {
       error_ += ": " + lock;
     } else if (failure != 0) {
       error_ += ": " + errnoText(failure);
@@ -452,6 +392,8 @@ void HostSession::powerOn() {
 }
 
 HostSession::~HostSession() {
+  for (int fd : reserve_) ::close(fd);
+  reserve_.clear();
   if (!unit_.root.empty()) {
     // Also the power-off of a command that ran out of memory: the segments
     // go whatever fails before.
@@ -470,8 +412,8 @@ HostSession::~HostSession() {
   interrupts_.finish();
 }
 
-std::string HostSession::calibrationFile() const {
-  return disk(unit_.config.calibrationDir + "/AirGestureCalibration.ini");
+UnitPath HostSession::calibrationFile() const {
+  return UnitPath(unit_.config.calibrationDir + "/AirGestureCalibration.ini");
 }
 
 bool enterDirectory(const std::string& dir, std::string* relative, std::string* error) {
@@ -479,10 +421,7 @@ bool enterDirectory(const std::string& dir, std::string* relative, std::string* 
     *error = "'" + dir + "' is not a directory";
     return false;
   }
-  if (::chdir(dir.c_str()) != 0) {
-    *error = "cannot enter '" + dir + "': " + std::strerror(errno);
-    return false;
-  }
+  if (!changeDirectory(dir, error)) return false;
   *relative = ".";
   return true;
 }
@@ -494,6 +433,13 @@ bool enterDirectoryOf(const std::string& file, std::string* relative, std::strin
   if (base.empty()) {
     *error = "'" + file + "' names a directory, not a file";
     return false;
+  }
+  // A file of the unit is handed to the library by its host path, which the
+  // library resolves beneath the unit's root as it does its own files.
+  const std::string host = unitHostPathOf(file);
+  if (!host.empty()) {
+    *relative = host;
+    return true;
   }
   std::string ignored;
   if (!enterDirectory(dir, &ignored, error)) return false;

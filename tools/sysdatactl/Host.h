@@ -21,7 +21,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "SafeFile.h"
+#include "UnitAccess.h"
 #include "UnitConfig.h"
 #include "util/SysDataUtilProduct.h"
 
@@ -104,14 +107,14 @@ class HostSession {
   const Unit& unit() const { return unit_; }
   SysDataUtilProduct& util() { return util_; }
 
-  // Where a host path lies on this machine.
-  std::string disk(const std::string& hostPath) const { return unit_.root + hostPath; }
-  std::string saveFile(const std::string& name) const { return disk(unit_.config.saveDir + "/" + name); }
-  std::string calibrationFile() const;
+  // The unit's files, by host path: reached through UnitAccess.h only.
+  UnitPath saveDir() const { return UnitPath(unit_.config.saveDir); }
+  UnitPath saveFile(const std::string& name) const { return saveDir().child(name); }
+  UnitPath calibrationFile() const;
   // "/Syslog/" + customize_file_name and the stored caution image.
-  std::string storedCustomizationHostPath() const { return "/Syslog/" + unit_.config.customizeFileName; }
-  std::string storedCustomization() const { return disk(storedCustomizationHostPath()); }
-  std::string storedCautionImage() const { return disk("/Syslog/dop_startup_caution_img.png"); }
+  UnitPath syslog() const { return UnitPath("/Syslog"); }
+  UnitPath storedCustomization() const { return syslog().child(unit_.config.customizeFileName); }
+  UnitPath storedCautionImage() const { return syslog().child("dop_startup_caution_img.png"); }
 
  private:
   HostSession(const Unit& unit, bool ephemeralRoot);
@@ -120,6 +123,10 @@ class HostSession {
   Unit unit_;
   bool ephemeral_ = false;
   int lockFd_ = -1;
+  // Descriptors held from power-on to power-off, so that the power-off can
+  // remove the unit's segments even when the command used up the process's
+  // limit (ulimit -n).
+  std::vector<int> reserve_;
   // Interrupts wait for the power-off, so that a Ctrl-C cannot leave the
   // unit's segments behind, but never for long.
   InterruptWatch interrupts_;
@@ -130,21 +137,10 @@ class HostSession {
 // Paths outside the unit. The platform places absolute paths under the root,
 // so a file of this machine outside the root is handed to the library
 // relative to the working directory: these change into the directory and
-// give the relative path to use. False with a message when the directory or
-// file cannot be reached.
+// give the relative path to use. A file that lies in the unit is given by its
+// host path instead (no directory is entered). False with a message when the
+// directory or file cannot be reached.
 bool enterDirectory(const std::string& dir, std::string* relative, std::string* error);
 bool enterDirectoryOf(const std::string& file, std::string* relative, std::string* error);
-
-// File-system helpers of the tool.
-bool isDirectory(const std::string& path);
-bool isRegularFile(const std::string& path);
-bool pathExists(const std::string& path);
-long long fileSize(const std::string& path);  // -1 when missing
-// A regular file of at most the store's size limit, read without following
-// a final link or blocking (SafeFile.h); false for anything else.
-bool readWholeFile(const std::string& path, std::string* content);
-bool makeDirectories(const std::string& path);
-void removeTree(const std::string& path);
-std::string absolutePath(const std::string& path);
 
 }  // namespace sysdatactl

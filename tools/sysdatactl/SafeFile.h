@@ -1,16 +1,18 @@
-// File access of the tool that trusts nothing about what sits at a path.
+// The tool's plain file access: only for files outside every unit.
 //
-// Anyone who can write a unit's directory (or a USB stick) can put a link, a
-// FIFO, a directory or a huge file where the tool expects one of its files.
-// So every read here opens without following a final link and without
-// blocking, checks that it got a regular file, and reads at most a limit
-// fixed for the kind of file before reading anything; every replacement is
-// made the way the store writes settings files: a temporary file of a name
-// nobody can predict, created exclusively beside the target, written, synced,
-// renamed over the target, and the directory synced.
+// The files the user names (a dealer's customization file, an export or
+// import directory, the unit's directory itself), the tool's throw-away units
+// under TMPDIR and the kernel's random pool are reached here with the
+// system's own calls. A unit's files are not: they are UnitPaths
+// (UnitAccess.h), reached through the stand-in's root-confined layer only,
+// and every function here refuses a path beneath the current simulation root
+// (errno EXDEV). This is the only source of the tool that may call open,
+// stat, mkdir, unlink and the like; a build test fails on any other.
 //
-// Paths are relative to dirFd (AT_FDCWD for the working directory), so that
-// a command can work beneath a directory it opened once.
+// Anyone can put a link, a FIFO, a directory or a huge file where the tool
+// expects a file. So every read here opens without blocking, checks that it
+// got a regular file, and reads at most a limit fixed for the kind of file
+// before reading anything.
 #pragma once
 
 #include <fcntl.h>
@@ -18,6 +20,8 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace sysdatactl {
 
@@ -55,36 +59,71 @@ inline ReadResult readRegularFile(const std::string& path, std::size_t limit, st
   return readRegularFile(AT_FDCWD, path, limit, content);
 }
 
-// What is at path now, without following a final link: 0 and *mode when
-// something is there, else -1 with errno.
-int typeAt(int dirFd, const std::string& path, mode_t* mode);
-
-// Replaces name in the directory dirFd with content, durably and whole or
-// not at all. Leftover temporary files of this name from writers that died
-// (their process is gone, the file is ours) are removed first. False with
-// the system's reason on failure; the target is then untouched.
-bool replaceFile(int dirFd, const std::string& name, const std::string& content, mode_t mode, std::string* reason);
-
-// Why creating a file in dir would fail now: tries to create (and removes)
-// a temporary file there exclusively. Empty when it succeeds. Used to name
-// the cause when something the library should have written is not there.
-std::string probeWritable(const std::string& dir);
-
-// Makes the directory path (relative, "a/b/c") and each missing one above it
-// beneath the directory dirFd, one component at a time, following no link:
-// a link or a file in the way is an error (ENOTDIR or ELOOP). False with the
-// system's reason.
-bool makeDirectoriesBeneath(int dirFd, const std::string& path, std::string* reason);
-
 // Why the file at path cannot be read now: empty when it is a regular file
 // this user can open for reading; "no such file", "not a regular file" (a
 // FIFO, a directory...; links are followed) or the system's reason. Never
 // blocks.
 std::string readProblem(const std::string& path);
-// Why path cannot be written now: "not a regular file" when something else
-// is there, else what probeWritable says of its directory. Empty when
-// nothing stands in the way.
-std::string storeProblem(const std::string& path);
+// Why a file could not be created in the directory dir now, decided without
+// creating anything (rights, a read-only mount, no free block or inode).
+// Empty when nothing stands in the way.
+std::string createProblem(const std::string& dir);
+
+// What is at path, a final link not followed: a regular file (and its size).
+bool isRegularFileNoFollow(const std::string& path, long long* size);
+
+// The names in the directory (no "." or ".."); false with errno.
+bool listDirectory(const std::string& dir, std::vector<std::string>* names);
+
+// The host path ("/Syslog/x.txt") of path when it lies strictly beneath the
+// current simulation root, as written (made absolute against the working
+// directory) or once its links are resolved: a unit's file, which only
+// UnitAccess.h may reach. Empty otherwise.
+std::string unitHostPathOf(const std::string& path);
+bool beneathUnit(const std::string& path);
+
+// Plain checks of a path outside the unit (links followed).
+bool isDirectory(const std::string& path);
+bool isRegularFile(const std::string& path);
+bool pathExists(const std::string& path);
+// Makes the directory and those missing above it.
+bool makeDirectories(const std::string& path);
+// Removes path and everything beneath it, following no link.
+void removeTree(const std::string& path);
+// The absolute path with every link resolved; empty when it cannot be.
+std::string absolutePath(const std::string& path);
+// Changes into dir (a directory outside the unit), so that the library can
+// be handed a path relative to it.
+bool changeDirectory(const std::string& dir, std::string* error);
+
+// A new directory "<parent>/<prefix>XXXXXX" of this user only, and in it an
+// empty file named marker. Empty on failure (errno set).
+std::string makeThrowAwayDirectory(const std::string& parent, const std::string& prefix, const std::string& marker);
+// A directory of this user, not a link, holding a regular file marker.
+bool isMarkedDirectory(const std::string& path, const std::string& marker);
+
+// An open descriptor of the unit's directory itself, holding the
+// exclusive flock that is the unit's lock; -1 with errno.
+int openAndLockDirectory(const std::string& root);
+
+// What identifies one state of a file: a replacement gives a new inode, a
+// rewrite a new change time.
+struct FileState {
+  bool exists = false;
+  unsigned long long dev = 0, ino = 0;
+  long long size = 0;
+  long long ctimeNs = 0, mtimeNs = 0;
+  bool operator==(const FileState& o) const {
+    return exists == o.exists && dev == o.dev && ino == o.ino && size == o.size && ctimeNs == o.ctimeNs &&
+           mtimeNs == o.mtimeNs;
+  }
+};
+FileState fileState(const std::string& path);  // a final link not followed
+
+// The device and inode of the directory dir and of each directory above
+// it, up to "/" (links resolved as the kernel does). False when dir cannot
+// be opened.
+bool directoryChain(const std::string& dir, std::vector<std::pair<unsigned long long, unsigned long long>>* chain);
 
 // Bytes a person can read: printable ASCII as is, everything else as \xHH.
 // For echoing untrusted input in a message.

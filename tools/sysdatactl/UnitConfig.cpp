@@ -209,6 +209,32 @@ std::string formatUnitConfig(const UnitConfig& config) {
   return out.str();
 }
 
+bool checkWritableUnitConfig(const UnitConfig& config, std::string* error) {
+  UnitConfig back;
+  std::string reason;
+  if (!parseUnitConfig(formatUnitConfig(config), &back, &reason)) {
+    // The line number is that of the written file: name the value instead.
+    const std::size_t colon = reason.find(": ");
+    *error = "the unit.conf this makes would not be read back: " +
+             (reason.compare(0, 5, "line ") == 0 && colon != std::string::npos ? reason.substr(colon + 2) : reason);
+    return false;
+  }
+  const char* differs = nullptr;
+  if (back.model != config.model) differs = "model";
+  if (back.destination != config.destination) differs = "destination";
+  if (back.saveDir != config.saveDir) differs = "save_dir";
+  if (back.calibrationDir != config.calibrationDir) differs = "calibration_dir";
+  if (back.langSetCode != config.langSetCode) differs = "lang_set_code";
+  if (back.customizeFileName != config.customizeFileName) differs = "customize_file_name";
+  if (back.demoUserInit != config.demoUserInit) differs = "demo_user_init";
+  if (back.cameraHd != config.cameraHd) differs = "camera_hd";
+  if (differs != nullptr) {
+    *error = std::string(differs) + " would not read back as given (blanks at its ends, or a line break in it)";
+    return false;
+  }
+  return true;
+}
+
 std::string variantLabel(const UnitConfig& config) {
   const sysdata::Variant* variant =
       sysdata::findVariant(static_cast<SystemDef::SYS_INFO_MODEL>(config.model),

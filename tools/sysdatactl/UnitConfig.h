@@ -45,6 +45,11 @@ constexpr const char* kUnitStateName = "unit.state";
 bool parseUnitConfig(const std::string& text, UnitConfig* config, std::string* error);
 // A commented unit.conf that parses back to config.
 std::string formatUnitConfig(const UnitConfig& config);
+// The writer's check: config written by formatUnitConfig reads back, through
+// parseUnitConfig itself, as exactly config. False with the reader's reason
+// (or the key that would read back differently) otherwise: a unit.conf the
+// reader would refuse is never written.
+bool checkWritableUnitConfig(const UnitConfig& config, std::string* error);
 // Checks the fields whatever their source (file or command line).
 bool validateUnitConfig(const UnitConfig& config, std::string* error);
 
