@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
 
 [ "$(id -u)" = 0 ] || { echo "packages: needs root (apt-get install and purge)" >&2; exit 1; }
-packages=(sysdatactl libsysdataproduct-dev libsysdataproduct1 libtqplatform1)
+packages=(sysdatactl libsysdataproduct-dev libsysdataproduct2 libtqplatform1)
 arm_triplet=arm-linux-gnueabihf
 host_triplet=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 
