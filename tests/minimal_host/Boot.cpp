@@ -16,7 +16,8 @@
 //
 // Then what the integration guide asks of a host, checked here:
 //  - the host's text fields of "SystemInfo" are written after the library's
-//    first mapping (the flag at 553 set), and are then kept;
+//    first mapping (a SystemInformation view made by the host sets the flag
+//    at 553), and are then kept;
 //  - the store keeps "AirGestureCalibration.ini" in the calibration
 //    directory, so a measured calibration survives the next power-on;
 //  - the host's TqStorage allows a Seek past the end, after which ReadLine
@@ -39,6 +40,7 @@
 
 #include "TqFramework/SharedMemory/TqSharedMemory"
 #include "core/SysDataProductFactory.h"
+#include "core/SystemRecords.h"
 #include "platform/SystemRecordLayout.h"
 #include "platform/TqSingletonFinalizer.h"
 #include "platform/TqStorage.h"
@@ -236,16 +238,19 @@ int checkCreationLock() {
 extern "C" __attribute__((visibility("default"))) int minimal_host_boot() {
   if (!fillRecords()) return fail("cannot fill the shared-memory records");
 
-  SysDataUtilProduct util;
-  powerOn(util);
-  // The library's first mapping of "SystemInfo" has happened (the default
-  // table read the pair): from now on the host's text fields are kept.
+  // The host's text fields: only after the library's first mapping of
+  // "SystemInfo", which marks its text fields with '-'. The host makes that
+  // mapping itself with a view, then writes them; they are kept from now on.
+  { const SystemInformation first; }
   if (readBytes<SysInfoStruct>("SystemInfo", record_layout::kSysInfoInitialised, 1) != std::string(1, '\1')) {
-    return fail("the library did not mark \"SystemInfo\" initialised");
+    return fail("the first SystemInformation view did not mark \"SystemInfo\" initialised");
   }
   if (!writeRecord<SysInfoStruct>("SystemInfo", kHostTextField, kHostText, sizeof kHostText)) {
     return fail("cannot write a text field of \"SystemInfo\"");
   }
+
+  SysDataUtilProduct util;
+  powerOn(util);
   for (const ProductFile& file : kProductFiles) util.initSysDataFile(file.name);
   CustomizeSysDataProduct customize;
   customize.afterInitialize(CustomizeSysData::INITIALIZE_ALL);
