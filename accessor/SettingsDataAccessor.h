@@ -53,8 +53,8 @@ class SYSDATA_API SettingsDataAccessor {
   };
   // False for an id outside 0-30. Demo mode (18) lives in "Settings.ini" when
   // demoInSettings (a non-zero demoUserInit), else in "SettingsNoUserInit.ini".
-  static bool describe(settings_datakey::DataKeyID id, bool demoInSettings, KeyInfo* info);
+  SYSDATA_INTERNAL static bool describe(settings_datakey::DataKeyID id, bool demoInSettings, KeyInfo* info);
 
  private:
-  static TqSync& ownerLock(Owner owner);
+  SYSDATA_INTERNAL static TqSync& ownerLock(Owner owner);
 };

@@ -51,11 +51,11 @@ enum DataKeyID : int {
 #undef SETTINGS_DATAKEY_ENUMERATOR
 
 // True for the values 0-30.
-SYSDATA_API bool isValid(DataKeyID id);
+bool isValid(DataKeyID id);
 // The enumerator's name ("DATAKEY_BEEP_VOL"), or null outside 0-30.
-SYSDATA_API const char* name(DataKeyID id);
+const char* name(DataKeyID id);
 // The data key of an enumerator name, compared exactly; the prefix
 // "DATAKEY_" may be left out ("BEEP_VOL"). False when no key has that name.
-SYSDATA_API bool fromName(const char* text, DataKeyID* id);
+bool fromName(const char* text, DataKeyID* id);
 
 }  // namespace settings_datakey

@@ -64,16 +64,24 @@ struct RecordAccess {
     return true;
   }
 
-  // NUL-terminated text at offset, never read past end (or the record).
+  // The NUL-terminated text of the field [offset, end) (end at most the
+  // record's size). Empty when the field holds no terminator: a text that
+  // fills its field is not served, so it never runs on into the next field.
   template <class View>
-  static std::string readText(const View& view, std::size_t offset, std::size_t end = View::kRecordSize) {
+  static std::string readText(const View& view, std::size_t offset, std::size_t end) {
     const unsigned char* src = view.recordBytes();
     if (end > View::kRecordSize) end = View::kRecordSize;
     if (src == nullptr || offset >= end) return std::string();
     TqSyncGuard guard(sync(view));
     std::size_t stop = offset;
     while (stop < end && src[stop] != 0) ++stop;
+    if (stop == end) return std::string();
     return std::string(reinterpret_cast<const char*>(src + offset), stop - offset);
+  }
+  // The same for a field that runs to the end of the record.
+  template <class View>
+  static std::string readText(const View& view, std::size_t offset) {
+    return readText(view, offset, View::kRecordSize);
   }
 };
 
@@ -108,13 +116,17 @@ std::string readText(const View& view, std::size_t offset) {
   return RecordAccess::readText(view, offset);
 }
 
-// The fields the library reads besides the views' own operations.
+// The fields the library reads besides the views' own operations. Each text
+// is bounded by its own field.
+inline std::string saveFileDir(const SysDataInformation& view) {
+  return RecordAccess::readText(view, record_layout::kSaveFileDir, record_layout::kCalibrationDir);
+}
 inline std::string calibrationDir(const SysDataInformation& view) {
   return RecordAccess::readText(view, record_layout::kCalibrationDir);
 }
 inline std::uint32_t langSetCode(const FuncInfoSharedMem& view) { return readU32(view, record_layout::kLangSetCode); }
 inline std::string customizeFileName(const FuncInfoSharedMem& view) {
-  return RecordAccess::readText(view, record_layout::kCustomizeFileName);
+  return RecordAccess::readText(view, record_layout::kCustomizeFileName, record_layout::kDemoUserInit);
 }
 inline std::uint8_t demoUserInit(const FuncInfoSharedMem& view) { return readU8(view, record_layout::kDemoUserInit); }
 inline std::uint8_t cameraHd(const FuncInfoProduct& view) { return readU8(view, record_layout::kCameraHd); }

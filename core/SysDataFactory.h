@@ -107,8 +107,8 @@ class SYSDATA_API SysDataFactory : public TqSingleton<SysDataFactory> {
 
   // The file name of an identifier, or null outside the table; whether the
   // file is made with CreateMetaTextFlush.
-  static const char* metaTextName(SYSDATA_METATXT_ID id);
-  static bool usesFlushCreation(SYSDATA_METATXT_ID id);
+  SYSDATA_INTERNAL static const char* metaTextName(SYSDATA_METATXT_ID id);
+  SYSDATA_INTERNAL static bool usesFlushCreation(SYSDATA_METATXT_ID id);
 
   ~SysDataFactory() override;
 

@@ -65,10 +65,10 @@ class SYSDATA_API SysDataProductFactory : public TqSingleton<SysDataProductFacto
   SaveFileAccess* getBinary(SYSDATA_BINARY_ID id);
 
   // The file name of an identifier, or null outside the table.
-  static const char* metaTextName(SYSDATA_METATXT_ID id);
-  static const char* binaryName(SYSDATA_BINARY_ID id);
+  SYSDATA_INTERNAL static const char* metaTextName(SYSDATA_METATXT_ID id);
+  SYSDATA_INTERNAL static const char* binaryName(SYSDATA_BINARY_ID id);
   // Whether a binary file is made with CreateFlush instead of Create.
-  static bool usesFlushCreation(SYSDATA_BINARY_ID id);
+  SYSDATA_INTERNAL static bool usesFlushCreation(SYSDATA_BINARY_ID id);
 
   ~SysDataProductFactory() override;
 

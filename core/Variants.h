@@ -18,10 +18,10 @@ struct Variant {
 constexpr std::size_t kVariantCount = 22;
 
 // The 22 variants in the order of the model table (model ascending).
-SYSDATA_API const Variant* variants();
+const Variant* variants();
 // The variant of a pair, or null for an unrecognised pair.
-SYSDATA_API const Variant* findVariant(SystemDef::SYS_INFO_MODEL model,
-                                       SystemDef::SYS_INFO_DESTINATION destination);
+const Variant* findVariant(SystemDef::SYS_INFO_MODEL model,
+                           SystemDef::SYS_INFO_DESTINATION destination);
 
 // A string default that may differ by variant: rows tried in order, first
 // matching pair wins, fallback for every other pair.
@@ -35,8 +35,8 @@ struct VariantStringTable {
   std::size_t count;
   const char* fallback;
 };
-SYSDATA_API const char* lookupVariantString(const VariantStringTable& table,
-                                            SystemDef::SYS_INFO_MODEL model,
-                                            SystemDef::SYS_INFO_DESTINATION destination);
+const char* lookupVariantString(const VariantStringTable& table,
+                                SystemDef::SYS_INFO_MODEL model,
+                                SystemDef::SYS_INFO_DESTINATION destination);
 
 }  // namespace sysdata

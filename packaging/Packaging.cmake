@@ -1,8 +1,9 @@
 # Debian packages (cpack -G DEB in a build directory), the tool's version,
 # its manual page and its bash completion.
 #
-#   libsysdataproduct1      the product library
-#   libtqplatform1          the stand-in host platform the library runs on
+#   libsysdataproduct2      the product library (needs nothing of ours: the
+#                           host's platform provides what it imports)
+#   libtqplatform1          the stand-in host platform, for desk programs
 #   libsysdataproduct-dev   headers, the CMake package, the pkg-config file
 #   sysdatactl              the tool, its manual page and bash completion
 #
@@ -16,7 +17,7 @@ set(_sysdata_pkg_dir ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${_sysdata_pkg_dir})
 
 # Debian package names by install component.
-set(_sysdata_deb_runtime libsysdataproduct1)
+set(_sysdata_deb_runtime libsysdataproduct2)
 set(_sysdata_deb_platform libtqplatform1)
 set(_sysdata_deb_dev libsysdataproduct-dev)
 set(_sysdata_deb_tool sysdatactl)
@@ -125,14 +126,17 @@ set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 
 # Dependencies: the C and C++ runtimes from dpkg-shlibdeps, our own packages
 # at exactly this version from the components' dependencies, and shlibs
-# files so that packages built on ours get theirs computed too.
+# files so that packages built on ours get theirs computed too. The product
+# library depends on no package of ours: its platform names are left to the
+# process (the real host's platform, or the stand-in a desk program links).
+# The tool holds the product's code itself (it links the internals
+# statically) and needs only the stand-in.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-set(CPACK_COMPONENT_RUNTIME_DEPENDS platform)
 set(CPACK_COMPONENT_DEV_DEPENDS runtime platform)
-set(CPACK_COMPONENT_TOOL_DEPENDS runtime platform)
+set(CPACK_COMPONENT_TOOL_DEPENDS platform)
 # Our own libraries, which the packages built alongside provide.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_CURRENT_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR}/standin)
 
@@ -180,7 +184,8 @@ set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "product system data library of the head un
 The product's own system data for the car head unit: its settings files,
 the factory defaults by model and destination, the export to and import
 from USB media, and dealer customization. Loaded by the head unit's
-processes; it reaches the host platform through libtqplatform.
+processes; the host platform it calls is provided by the process that loads
+it (on a desk: libtqplatform, which programs link themselves).
 .
 This package contains the shared library.")
 set(CPACK_DEBIAN_PLATFORM_DESCRIPTION "stand-in host platform for the product system data library

@@ -2,9 +2,10 @@
 # The Debian packages, end to end (as root, on a machine of this project's
 # kind):
 #  1. amd64 packages from build/default, checked by lintian, installed with
-#     apt-get; a program outside the tree is built against them (find_package
-#     and pkg-config), man finds sysdatactl(1), bash completes from the
-#     installed completion;
+#     apt-get; the minimal host boots the installed product library, which
+#     needs nothing of ours; a program outside the tree is built against them
+#     (find_package and pkg-config), man finds sysdatactl(1), bash completes
+#     from the installed completion;
 #  2. armhf packages from the armhf preset's build, checked by lintian, by
 #     their ARM objects and by their file lists against amd64's;
 #  3. every package removed again, on failure too.
@@ -14,7 +15,7 @@ cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
 
 [ "$(id -u)" = 0 ] || { echo "packages: needs root (apt-get install and purge)" >&2; exit 1; }
-packages=(sysdatactl libsysdataproduct-dev libsysdataproduct1 libtqplatform1)
+packages=(sysdatactl libsysdataproduct-dev libsysdataproduct2 libtqplatform1)
 arm_triplet=arm-linux-gnueabihf
 host_triplet=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 
@@ -62,6 +63,17 @@ lint "${amd64_debs[@]}"
 check "install with apt-get"
 apt-get install -y -qq "${amd64_debs[@]/#/./}" >/dev/null
 for p in "${packages[@]}"; do dpkg-query -W -f='${Package} ${Version} ${Status}\n' "$p"; done
+
+check "the installed product library: nothing of ours needed, the minimal host boots it"
+installed_lib=/usr/lib/$host_triplet/libsysdataproduct.so.2
+if readelf -d "$installed_lib" | grep NEEDED | grep -E 'tqplatform|sysdata'; then
+    echo "$installed_lib needs a library of ours"
+    exit 1
+fi
+dpkg-query -W -f='${Depends}\n' libsysdataproduct2 | grep -v -E 'tqplatform' >/dev/null ||
+    { echo "libsysdataproduct2 depends on the stand-in's package"; exit 1; }
+build/default/tests/minimal_host/minimal_host "$installed_lib" build/default/tests/minimal_host/libminimal_host_boot.so |
+    grep -F "minimal host: loaded $(readlink -f "$installed_lib")"
 
 check "a program built against the installed packages (find_package, pkg-config)"
 cmake -DINSTALLED=/usr -DCONSUMER_DIR="$PWD/tests/tool/consumer" -DWORK_DIR="$work/consumer" \

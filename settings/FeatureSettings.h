@@ -15,8 +15,8 @@ class SYSDATA_API SysDataThirdPartyTv : public TqSingleton<SysDataThirdPartyTv> 
   SYSDATA_THIRD_PARTY_TV_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataThirdPartyTv)
 };
@@ -28,8 +28,8 @@ class SYSDATA_API SysDataAirGestureSetting : public TqSingleton<SysDataAirGestur
   SYSDATA_AIR_GESTURE_SETTING_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataAirGestureSetting)
 };
@@ -41,8 +41,8 @@ class SYSDATA_API SysDataParkingAssistSettings : public TqSingleton<SysDataParki
   SYSDATA_PARKING_ASSIST_SETTINGS_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataParkingAssistSettings)
 };
@@ -54,8 +54,8 @@ class SYSDATA_API SysDataMiracastSetting : public TqSingleton<SysDataMiracastSet
   SYSDATA_MIRACAST_SETTING_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataMiracastSetting)
 };
@@ -67,8 +67,8 @@ class SYSDATA_API SysDataGarminExtNaviSetting : public TqSingleton<SysDataGarmin
   SYSDATA_GARMIN_EXT_NAVI_SETTING_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataGarminExtNaviSetting)
 };
@@ -80,8 +80,8 @@ class SYSDATA_API SysDataThirdExtNaviSetting : public TqSingleton<SysDataThirdEx
   SYSDATA_THIRD_EXT_NAVI_SETTING_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataThirdExtNaviSetting)
 };
@@ -93,8 +93,8 @@ class SYSDATA_API SysDataRemoteAppKeyCodeSetting : public TqSingleton<SysDataRem
   SYSDATA_REMOTE_APP_KEY_CODE_SETTING_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataRemoteAppKeyCodeSetting)
 };
@@ -106,8 +106,8 @@ class SYSDATA_API SysDataPhotoWidgetResumeInfo : public TqSingleton<SysDataPhoto
   SYSDATA_PHOTO_WIDGET_RESUME_INFO_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataPhotoWidgetResumeInfo)
 };
@@ -119,8 +119,8 @@ class SYSDATA_API SysDataDashCamSetting : public TqSingleton<SysDataDashCamSetti
   SYSDATA_DASH_CAM_SETTING_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataDashCamSetting)
 };
@@ -132,8 +132,8 @@ class SYSDATA_API SysDataImitationPwrOff : public TqSingleton<SysDataImitationPw
   SYSDATA_IMITATION_PWR_OFF_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataImitationPwrOff)
 };
@@ -147,8 +147,8 @@ class SYSDATA_API SysDataInitialValueCustomize : public TqSingleton<SysDataIniti
   // Writes "StartupCautionPath" unchanged, an empty path included.
   void setStartupCautionPath(std::string path);
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataInitialValueCustomize)
 };
@@ -160,8 +160,8 @@ class SYSDATA_API SysDataMirroringModeSetting : public TqSingleton<SysDataMirror
   SYSDATA_MIRRORING_MODE_SETTING_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataMirroringModeSetting)
 };
@@ -173,8 +173,8 @@ class SYSDATA_API SysDataPowerOffMode : public TqSingleton<SysDataPowerOffMode> 
   SYSDATA_POWER_OFF_MODE_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataPowerOffMode)
 };
@@ -186,8 +186,8 @@ class SYSDATA_API SysDataUsbMirroringSetting : public TqSingleton<SysDataUsbMirr
   SYSDATA_USB_MIRRORING_SETTING_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataUsbMirroringSetting)
 };
@@ -199,8 +199,8 @@ class SYSDATA_API SysDataDriveRecorder : public TqSingleton<SysDataDriveRecorder
   SYSDATA_DRIVE_RECORDER_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataDriveRecorder)
 };
@@ -214,8 +214,8 @@ class SYSDATA_API SysDataProductCameraSetting : public TqSingleton<SysDataProduc
   // Writes "MessageSetting" unchanged: no range check.
   void setMessageSetting(int value);
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataProductCameraSetting)
 };
@@ -227,8 +227,8 @@ class SYSDATA_API SysDataProductCameraSignalSetting : public TqSingleton<SysData
   SYSDATA_PRODUCT_CAMERA_SIGNAL_SETTING_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataProductCameraSignalSetting)
 };

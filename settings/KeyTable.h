@@ -26,10 +26,10 @@ namespace sysdata {
 // The five value types of the store's Set overloads; part of the file format.
 enum class KeyType : std::uint8_t { Int, UInt, Bool, UChar, String };
 
-SYSDATA_API const char* keyTypeName(KeyType type);
+const char* keyTypeName(KeyType type);
 
 // One value of any key type.
-struct SYSDATA_API KeyValue {
+struct KeyValue {
   KeyType type = KeyType::Int;
   std::int32_t i = 0;
   std::uint32_t u = 0;
@@ -57,10 +57,10 @@ struct KeyDef {
 };
 
 // Writes value with the Set / SetForImportExport overload of its type.
-SYSDATA_API bool setKey(SaveFileAccessMetaText& file, const char* key, const KeyValue& value);
-SYSDATA_API bool setKeyForImportExport(SaveFileAccessMetaText& file, const char* key, const KeyValue& value);
+bool setKey(SaveFileAccessMetaText& file, const char* key, const KeyValue& value);
+bool setKeyForImportExport(SaveFileAccessMetaText& file, const char* key, const KeyValue& value);
 // Reads a key as type; false when missing or unreadable as that type.
-SYSDATA_API bool getKey(SaveFileAccessMetaText& file, const char* key, KeyType type, KeyValue* out);
+bool getKey(SaveFileAccessMetaText& file, const char* key, KeyType type, KeyValue* out);
 
 // ---- one open-work-close cycle ----
 
@@ -94,23 +94,23 @@ class OpenFile {
 
 // Reset of a key=value file: under lock, open, one Set per key in table
 // order with its default, Flush, close. A missing file object is skipped.
-SYSDATA_API void resetKeyValueFile(TqSync& lock, SysDataProductFactory::SYSDATA_METATXT_ID id,
-                                   const KeyDef* keys, std::size_t count);
+void resetKeyValueFile(TqSync& lock, SysDataProductFactory::SYSDATA_METATXT_ID id,
+                       const KeyDef* keys, std::size_t count);
 // Reset of a binary file: under lock, the whole record of size bytes of fill()
 // is written at the store's full path through a TqStorage "w"; the storage is
 // closed (made durable) after the lock is released.
-SYSDATA_API void resetBinaryFile(TqSync& lock, SysDataProductFactory::SYSDATA_BINARY_ID id,
-                                 std::size_t size, int (*fill)());
+void resetBinaryFile(TqSync& lock, SysDataProductFactory::SYSDATA_BINARY_ID id,
+                     std::size_t size, int (*fill)());
 // One setter: under lock, open, Set, Flush, close. A missing file object is skipped.
-SYSDATA_API void writeOneKey(TqSync& lock, SaveFileAccessMetaText* (*file)(), const char* key,
-                             const KeyValue& value);
+void writeOneKey(TqSync& lock, SaveFileAccessMetaText* (*file)(), const char* key,
+                 const KeyValue& value);
 
 // The unit's pair, read through a stack SystemInformation view.
 struct Pair {
   SystemDef::SYS_INFO_MODEL model;
   SystemDef::SYS_INFO_DESTINATION destination;
 };
-SYSDATA_API Pair currentPair();
+Pair currentPair();
 
 }  // namespace sysdata
 

@@ -34,10 +34,10 @@ struct SettingsFileDef {
 
 constexpr std::size_t kProductFileCount = 38;
 
-SYSDATA_API const SettingsFileDef* productFiles();
+const SettingsFileDef* productFiles();
 // The entry whose name equals name exactly (case-sensitive), or null.
-SYSDATA_API const SettingsFileDef* findProductFile(const std::string& name);
+const SettingsFileDef* findProductFile(const std::string& name);
 // "AirGestureCalibration.ini": a product binary file outside the list.
-SYSDATA_API const SettingsFileDef& airGestureCalibrationFile();
+const SettingsFileDef& airGestureCalibrationFile();
 
 }  // namespace sysdata

@@ -14,8 +14,8 @@ class SYSDATA_API SysDataSxm : public TqSingleton<SysDataSxm> {
   SYSDATA_SXM_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataSxm)
 };
@@ -27,8 +27,8 @@ class SYSDATA_API SysDataSxmAttribute : public TqSingleton<SysDataSxmAttribute> 
   SYSDATA_SXM_ATTRIBUTE_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataSxmAttribute)
 };
@@ -40,8 +40,8 @@ class SYSDATA_API SysDataSxmCityDbBase : public TqSingleton<SysDataSxmCityDbBase
   SYSDATA_SXM_CITY_DB_BASE_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataSxmCityDbBase)
 };
@@ -53,8 +53,8 @@ class SYSDATA_API SysDataSxmContentAlertsSetting : public TqSingleton<SysDataSxm
   SYSDATA_SXM_CONTENT_ALERTS_SETTING_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataSxmContentAlertsSetting)
 };
@@ -66,8 +66,8 @@ class SYSDATA_API SysDataSxmFavorite : public TqSingleton<SysDataSxmFavorite> {
   SYSDATA_SXM_FAVORITE_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataSxmFavorite)
 };
@@ -79,8 +79,8 @@ class SYSDATA_API SysDataSxmLeagueDbBase : public TqSingleton<SysDataSxmLeagueDb
   SYSDATA_SXM_LEAGUE_DB_BASE_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataSxmLeagueDbBase)
 };
@@ -92,8 +92,8 @@ class SYSDATA_API SysDataSxmParental : public TqSingleton<SysDataSxmParental> {
   SYSDATA_SXM_PARENTAL_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataSxmParental)
 };
@@ -105,8 +105,8 @@ class SYSDATA_API SysDataSxmSetting : public TqSingleton<SysDataSxmSetting> {
   SYSDATA_SXM_SETTING_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataSxmSetting)
 };
@@ -118,8 +118,8 @@ class SYSDATA_API SysDataSxmTeamDbBase : public TqSingleton<SysDataSxmTeamDbBase
   SYSDATA_SXM_TEAM_DB_BASE_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataSxmTeamDbBase)
 };
@@ -131,8 +131,8 @@ class SYSDATA_API SysDataSxmResume : public TqSingleton<SysDataSxmResume> {
   SYSDATA_SXM_RESUME_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataSxmResume)
 };
@@ -144,8 +144,8 @@ class SYSDATA_API SysDataSxmTuneMix : public TqSingleton<SysDataSxmTuneMix> {
   SYSDATA_SXM_TUNE_MIX_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataSxmTuneMix)
 };
@@ -157,8 +157,8 @@ class SYSDATA_API SysDataSxmBackupSetting : public TqSingleton<SysDataSxmBackupS
   SYSDATA_SXM_BACKUP_SETTING_KEYS(SYSDATA_DECLARE_DEFAULT)
   void initializeAllData();
 
-  static const sysdata::KeyDef kKeys[];
-  static const std::size_t kKeyCount;
+  SYSDATA_INTERNAL static const sysdata::KeyDef kKeys[];
+  SYSDATA_INTERNAL static const std::size_t kKeyCount;
 
   SYSDATA_SETTINGS_CLASS_COMMON(SysDataSxmBackupSetting)
 };

@@ -51,19 +51,19 @@ struct DefaultField {
 };
 
 // The table in record order of its first field; defaultTableFieldCount() rows.
-SYSDATA_API const DefaultField* defaultTableFields();
-SYSDATA_API std::size_t defaultTableFieldCount();
+const DefaultField* defaultTableFields();
+std::size_t defaultTableFieldCount();
 
 // Whether field is written for the pair, and with which value (for a Text row
 // the value is meaningless: use the variant's model name).
-SYSDATA_API bool defaultFieldApplies(const DefaultField& field, SystemDef::SYS_INFO_MODEL model,
-                                     SystemDef::SYS_INFO_DESTINATION destination);
+bool defaultFieldApplies(const DefaultField& field, SystemDef::SYS_INFO_MODEL model,
+                         SystemDef::SYS_INFO_DESTINATION destination);
 
 // Writes the product's fields for the pair into a record of
 // kDefaultRecordSize bytes; bytes of no applicable field are not touched.
 // Returns false, writing nothing, when record is null or size is too small.
-SYSDATA_API bool applyProductDefaults(unsigned char* record, std::size_t size,
-                                      SystemDef::SYS_INFO_MODEL model,
-                                      SystemDef::SYS_INFO_DESTINATION destination);
+bool applyProductDefaults(unsigned char* record, std::size_t size,
+                          SystemDef::SYS_INFO_MODEL model,
+                          SystemDef::SYS_INFO_DESTINATION destination);
 
 }  // namespace sysdata

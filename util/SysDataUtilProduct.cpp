@@ -35,11 +35,12 @@ const char kImportedKey[] = "FrontRecorderLastConnect";
 constexpr std::size_t kExportBufferSize = 20480;
 
 // A directory text copied out of "SysDataInfo" under the segment's lock.
-// Empty when the segment cannot be mapped or the host left it empty: callers
-// then build no path at all, so nothing is ever written relative to the
-// file-system root.
+// Empty when the segment cannot be mapped, the host left it empty or the
+// field holds no terminator: callers then build no path at all, so nothing
+// is ever written relative to the file-system root or into a directory made
+// of two fields.
 std::string directoryText(const SysDataInformation& info, std::size_t offset) {
-  return sysdata::readText(info, offset);
+  return offset == record_layout::kSaveFileDir ? sysdata::saveFileDir(info) : sysdata::calibrationDir(info);
 }
 
 void exportKeyFile(SysDataProductFactory& registry, const SettingsFileDef& def, const char* path) {

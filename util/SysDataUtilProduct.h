@@ -51,8 +51,8 @@ namespace sysdata {
 // The navigation and user data files that reset by name empties, in the
 // order they are matched.
 constexpr std::size_t kNavigationFileCount = 27;
-SYSDATA_API const char* const* navigationFileNames();
+const char* const* navigationFileNames();
 // True when name is one of them exactly (case-sensitive, whole string).
-SYSDATA_API bool isNavigationFile(const std::string& name);
+bool isNavigationFile(const std::string& name);
 
 }  // namespace sysdata

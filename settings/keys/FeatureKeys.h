@@ -12,11 +12,11 @@
 namespace sysdata {
 namespace string_defaults {
 // "Car Multimedia" for every variant and for any other pair.
-SYSDATA_API extern const VariantStringTable kDeviceName;
+extern const VariantStringTable kDeviceName;
 // Empty for every variant and for any other pair.
-SYSDATA_API extern const VariantStringTable kContentsPath;
-SYSDATA_API extern const VariantStringTable kDeviceKey;
-SYSDATA_API extern const VariantStringTable kStartupCautionPath;
+extern const VariantStringTable kContentsPath;
+extern const VariantStringTable kDeviceKey;
+extern const VariantStringTable kStartupCautionPath;
 }  // namespace string_defaults
 }  // namespace sysdata
 

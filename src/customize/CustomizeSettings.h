@@ -7,7 +7,7 @@
 #include "core/SysDataExport.h"
 #include "platform/TqDbgOutput.h"
 
-class SYSDATA_API CustomizeSettings {
+class CustomizeSettings {
  public:
   // Where an import keeps its data, and the name of the stored caution image.
   static constexpr const char* kImportDir = "/Syslog/";

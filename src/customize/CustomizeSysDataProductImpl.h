@@ -9,7 +9,7 @@
 
 class TqStorage;
 
-class SYSDATA_API CustomizeSysDataProductImpl {
+class CustomizeSysDataProductImpl {
  public:
   // What the apply pass writes. Any other value applies nothing; the fixed
   // underlying type makes every int a value of the type.

@@ -10,7 +10,7 @@
 
 #include "core/SysDataExport.h"
 
-class SYSDATA_API CustomizeUtility {
+class CustomizeUtility {
  public:
   // Line buffers of the passes. The header is read into the small one. The
   // validation, import and apply passes all read with the large one, so that

@@ -417,10 +417,18 @@ TEST_F(SimUnitTest, DirectoryWithoutTerminatorInItsFieldIsNotServed) {
     EXPECT_EQ(dirs.getSaveFileDir(), nullptr);
     EXPECT_EQ(sysdata::calibrationDir(dirs), SimUnit::kCalibrationDir);
 
-    // The calibration directory's text stops at the end of the record.
+    // The save-file directory as the library's own reads see it.
+    EXPECT_EQ(sysdata::saveFileDir(dirs), "");
+
+    // The calibration directory's field runs to the end of the record: its
+    // text is served when it ends there, not when it fills the field.
     std::vector<unsigned char> tail(sizeof(SysDataInfoStruct) - record_layout::kCalibrationDir, 'b');
+    tail.back() = 0;
     ASSERT_TRUE(sysdata::RecordAccess::write(dirs, record_layout::kCalibrationDir, tail.data(), tail.size()));
-    EXPECT_EQ(sysdata::calibrationDir(dirs), std::string(tail.begin(), tail.end()));
+    EXPECT_EQ(sysdata::calibrationDir(dirs), std::string(tail.size() - 1, 'b'));
+    tail.back() = 'b';
+    ASSERT_TRUE(sysdata::RecordAccess::write(dirs, record_layout::kCalibrationDir, tail.data(), tail.size()));
+    EXPECT_EQ(sysdata::calibrationDir(dirs), "");
   }
   SysDataInformation dirs;
   EXPECT_FALSE(standin::host_records::setSaveFileDir(std::string(record_layout::kCalibrationDir, 'c').c_str()))

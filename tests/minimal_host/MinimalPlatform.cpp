@@ -7,6 +7,7 @@
 // The integration guide (docs/integration.md) uses this file as its worked
 // example: a real host implements the same list with its own store, files,
 // inter-process locks and logging.
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -122,14 +123,21 @@ class MemoryFile : public SaveFileAccessMetaText {
 };
 
 // A binary settings file: its record is written through TqStorage at its
-// full path.
+// full path. The library decides whether the calibration file exists by
+// looking in the calibration directory, so the store must keep
+// "AirGestureCalibration.ini" exactly there; the other records live in the
+// store's own place.
 class MemoryRecord : public SaveFileAccess {
  public:
   explicit MemoryRecord(const char* name) : name_(name) {}
   bool FOpen() override { return true; }
   bool FClose() override { return true; }
   bool getFullPath(std::string& path) const override {
-    path = "/memory/" + name_;
+    if (name_ == "AirGestureCalibration.ini") {
+      path = std::string(minimal_host::kCalibrationDir) + "/" + name_;
+    } else {
+      path = "/memory/" + name_;
+    }
     return true;
   }
   bool FOpenForImportExport(const char*) override { return true; }
@@ -146,17 +154,34 @@ class MemoryRecord : public SaveFileAccess {
 
 // ---- the settings file store ----
 
+namespace {
+std::atomic<void (*)(const char*)> g_creationHook{nullptr};
+void creating(const char* name) {
+  if (auto hook = g_creationHook.load()) hook(name);
+}
+}  // namespace
+
 SaveFileAccessBase::~SaveFileAccessBase() = default;
 SaveFileAccessFactory::SaveFileAccessFactory() = default;
 SaveFileAccessFactory::~SaveFileAccessFactory() = default;
+// The library holds a registry's creation lock while these run: they call
+// nothing of the library.
 SaveFileAccessMetaText* SaveFileAccessFactory::CreateMetaText(const char* name, const char*) {
+  creating(name);
   return new MemoryFile(name);
 }
 SaveFileAccessMetaText* SaveFileAccessFactory::CreateMetaTextFlush(const char* name, const char*) {
+  creating(name);
   return new MemoryFile(name);
 }
-SaveFileAccess* SaveFileAccessFactory::Create(const char* name, const char*) { return new MemoryRecord(name); }
-SaveFileAccess* SaveFileAccessFactory::CreateFlush(const char* name, const char*) { return new MemoryRecord(name); }
+SaveFileAccess* SaveFileAccessFactory::Create(const char* name, const char*) {
+  creating(name);
+  return new MemoryRecord(name);
+}
+SaveFileAccess* SaveFileAccessFactory::CreateFlush(const char* name, const char*) {
+  creating(name);
+  return new MemoryRecord(name);
+}
 
 // ---- locks (one process: the shared lock is a process-local one) ----
 
@@ -354,4 +379,9 @@ std::string log() {
   std::lock_guard<std::recursive_mutex> lock(memory().mutex);
   return memory().log;
 }
+void clearLog() {
+  std::lock_guard<std::recursive_mutex> lock(memory().mutex);
+  memory().log.clear();
+}
+void setCreationHook(void (*hook)(const char* name)) { g_creationHook.store(hook); }
 }  // namespace minimal_host

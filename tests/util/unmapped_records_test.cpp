@@ -1,14 +1,18 @@
 // Without the unit's directories (the "SysDataInfo" record cannot be mapped,
-// or the host left its directories empty) no hook crashes, none writes a
+// the host left its directories empty, or the save-file directory fills its
+// field without a terminator) no hook crashes, none writes a
 // path built from a missing directory (nothing like "/GARMIN.NVM" or
 // "/AirGestureCalibration.ini" appears), and the base operations still run.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "TqFramework/SharedMemory/TqSharedMemory"
+#include "platform/SystemRecordLayout.h"
 #include "standin/testing/HostCalls.h"
 #include "tests/support/SimUnit.h"
 #include "tests/util/UtilTestSupport.h"
@@ -18,7 +22,31 @@ namespace {
 
 using sysdata_test::writeFile;
 
-enum class Loss { SegmentUnmappable, DirectoriesEmpty };
+enum class Loss { SegmentUnmappable, DirectoriesEmpty, SaveDirUnterminated };
+
+const char* describe(Loss loss) {
+  switch (loss) {
+    case Loss::SegmentUnmappable:
+      return "record unmappable";
+    case Loss::DirectoriesEmpty:
+      return "directories empty";
+    case Loss::SaveDirUnterminated:
+      return "save-file directory without a terminator";
+  }
+  return "?";
+}
+
+// Fills the save-file directory's whole field with '/': read on into the
+// (empty) calibration directory behind it, it would name the file-system
+// root of the unit.
+bool fillSaveDirField() {
+  TqSharedMemory<SysDataInfoStruct, 1> shm("SysDataInfo");
+  if (shm.recordBytes() == nullptr) return false;
+  TqSyncGuard guard(shm);
+  std::memset(shm.recordBytes() + record_layout::kSaveFileDir, '/',
+              record_layout::kCalibrationDir - record_layout::kSaveFileDir);
+  return true;
+}
 
 struct Operation {
   const char* what;
@@ -51,10 +79,9 @@ const Operation kOperations[] = {
 };
 
 TEST(UnmappedRecords, NoHookWritesFromAMissingDirectory) {
-  for (Loss loss : {Loss::SegmentUnmappable, Loss::DirectoriesEmpty}) {
+  for (Loss loss : {Loss::SegmentUnmappable, Loss::DirectoriesEmpty, Loss::SaveDirUnterminated}) {
     for (const Operation& op : kOperations) {
-      SCOPED_TRACE(::testing::Message() << op.what
-                                        << (loss == Loss::SegmentUnmappable ? ", record unmappable" : ", directories empty"));
+      SCOPED_TRACE(::testing::Message() << op.what << ", " << describe(loss));
       sysdata_test::SimUnit unit;
       const std::string media = unit.makeDir("media");
       writeFile(media + "/DriveRecorder.ini", "FrontRecorderLastConnect=42\n");
@@ -66,9 +93,12 @@ TEST(UnmappedRecords, NoHookWritesFromAMissingDirectory) {
       if (loss == Loss::SegmentUnmappable) {
         blocked.reset(new util_test::BlockedSegment("SysDataInfo"));
         ASSERT_TRUE(blocked->ok());
-      } else {
+      } else if (loss == Loss::DirectoriesEmpty) {
         unit.setSaveFileDir("");
         unit.setCalibrationDir("");
+      } else {
+        unit.setCalibrationDir("");
+        ASSERT_TRUE(fillSaveDirField());
       }
       standin::testing::ClearHostCalls();
       standin::testing::ResetHostResults();

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "accessor/SettingsDataAccessor.h"
-#include "core/Variants.h"
 #include "platform/TqSimulation.h"
 #include "platform/TqSingletonFinalizer.h"
 #include "standin/testing/HostRecords.h"
@@ -43,9 +42,6 @@ int main(int argc, char** argv) {
   TqSingletonFinalizer::runDestroyFuncs();
   standin::testing::RemoveSimSegments();
   TqSimSetRoot("");
-  const sysdata::Variant* variant =
-      sysdata::findVariant(SystemDef::SYS_INFO_MODEL_6, SystemDef::SYS_INFO_DESTINATION_5);
-  std::printf("variants=%zu variant=%s BeepVol=%d\n", sysdata::kVariantCount,
-              variant != nullptr ? variant->modelName : "?", beepVol);
+  std::printf("BeepVol=%d\n", beepVol);
   return beepVol == 3 ? 0 : 1;
 }
