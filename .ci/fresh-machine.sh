@@ -85,8 +85,12 @@ cleanup() {
   exit $rc
 }
 trap cleanup EXIT
+trap "exit 1" INT TERM HUP
 root=$work/root
 mkdir -m 0755 "$root"
+# The commit, as a bundle the new machine clones from.
+mkdir -p "$work/origin"
+git bundle create -q "$work/origin/sysdata-product.bundle" HEAD
 
 # ---- the bare root, from the cache or made now ----
 key=$(printf '%s %s %s minbase\n' "$suite" "$include" "$url" | sha256sum | cut -c1-12)
@@ -118,10 +122,6 @@ chmod 0700 "$root/root"
 # The machine's name server, so that apt reaches the mirror.
 rm -f "$root/etc/resolv.conf"
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
-
-# The commit, as a bundle the new machine clones from.
-mkdir -p "$work/origin"
-git bundle create -q "$work/origin/sysdata-product.bundle" HEAD
 
 # ---- inside: private mounts, a pid namespace, then chroot ----
 cat >"$work/inside.sh" <<'INSIDE'
@@ -170,7 +170,7 @@ status=0
 run demo "scripts/demo.sh" || status=1
 run test "scripts/test.sh" || status=1
 # The README's Debian packages path, as root (no sudo on a bare machine).
-run packages "scripts/deps.sh packages && (cd build/default && cpack -G DEB) &&
+run packages "scripts/deps.sh build packages && (cd build/default && cpack -G DEB) &&
   apt-get install -y -qq ./build/default/*.deb && sysdatactl --version && man -w sysdatactl" || status=1
 exit $status
 INSIDE
