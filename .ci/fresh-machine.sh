@@ -184,7 +184,8 @@ unshare --mount --pid --fork --kill-child --propagation private \
 for name in demo test packages; do
   [ -f "$logs/$name.log" ] || continue
   installed=$(sed -n 's/^==> installing the missing packages: //p' "$logs/$name.log")
-  echo "$name installed: ${installed:-nothing}"
+  took=$(sed -n 's/^==> installed them in //p' "$logs/$name.log")
+  echo "$name installed: ${installed:-nothing}${took:+ (in $took)}"
 done
 if [ -f "$logs/test.log" ]; then
   summary=$(grep -E '^[0-9]+% tests passed' "$logs/test.log" | tail -n 1)

@@ -68,6 +68,7 @@ else
   exit 1
 fi
 echo "==> installing the missing packages: ${missing[*]}"
+started=$SECONDS
 # A bare system may have no package lists yet (a fresh debootstrap, a
 # container image): read them first.
 if ! as_root apt-get update -qq >/dev/null ||
@@ -75,3 +76,4 @@ if ! as_root apt-get update -qq >/dev/null ||
   echo "$me: could not install them: run as root or install: ${missing[*]}" >&2
   exit 1
 fi
+echo "==> installed them in $((SECONDS - started)) s"
