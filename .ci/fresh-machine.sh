@@ -157,7 +157,7 @@ in_root() {
 run() {
   local name=$1 command=$2 start=$SECONDS rc=0
   in_root "cd /root/sysdata-product && $command" >"$logs/$name.log" 2>&1 || rc=$?
-  printf '%-10s %s: exit %d after %d s\n' "$name" "$command" "$rc" "$((SECONDS - start))"
+  printf '%-10s %s: exit %d after %d s\n' "$name" "$(printf '%s' "$command" | tr -s ' \n' ' ')" "$rc" "$((SECONDS - start))"
   return $rc
 }
 
