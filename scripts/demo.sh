@@ -7,6 +7,8 @@
 #   scripts/demo.sh [--keep] [--variant NAME]
 #     --keep           keep the temporary directory (the unit and the USB copy)
 #     --variant NAME   the unit's variant (default VH-C306; see 'sysdatactl variants')
+#   First installs the packages the build needs that the machine lacks
+#   (scripts/deps.sh build; SYSDATA_NO_INSTALL=1 skips that).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,12 +22,13 @@ while [ $# -gt 0 ]; do
       variant=$2
       shift
       ;;
-    -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "demo.sh: unknown option '$1' (try --help)" >&2; exit 2 ;;
   esac
   shift
 done
 
+scripts/deps.sh build
 echo "==> building sysdatactl (preset default)"
 cmake --preset default >/dev/null
 cmake --build --preset default -j2 --target sysdatactl >/dev/null

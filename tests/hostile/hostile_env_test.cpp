@@ -16,6 +16,7 @@
 // when not run as root.
 #include <fcntl.h>
 #include <ftw.h>
+#include <grp.h>
 #include <linux/fs.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -171,6 +172,7 @@ struct Env {
   std::string usb;      // an export / import directory
   std::map<std::string, std::string> variables;
   bool asNobody = false;
+  std::string nobodyTool;           // the tool as the second user runs it
   std::vector<std::string> mounts;  // unmounted at the end, last first
   int heldFd = -1;                  // a lock the row holds while the command runs
   pid_t holder = -1;                // a stopped process holding a lock, killed at the end
@@ -238,11 +240,88 @@ bool readOnlyAt(Env& env, const std::string& dir) {
   return true;
 }
 
+// Whether the second user may use path for mode (R_OK, X_OK): asked as that
+// user, so that every directory on the way and every ACL counts.
+bool secondUserMay(const std::string& path, int mode) {
+  const pid_t child = ::fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+        ::setresuid(kNobody, kNobody, kNobody) != 0) {
+      ::_exit(2);
+    }
+    ::_exit(::access(path.c_str(), mode) == 0 ? 0 : 1);
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A scratch directory the second user can reach, for a row run as root: the
+// build tree may sit where only its owner passes (a clone in root's home,
+// mode 0700). The first of TMPDIR and /tmp that the user can pass through
+// takes it; with neither, the scratch stays and the rows that run as the
+// user skip (openToOthers).
+void placeForSecondUser(std::string& scratch, std::string& root) {
+  const std::string parent = scratch.substr(0, scratch.rfind('/'));
+  if (::geteuid() != 0 || secondUserMay(parent, X_OK)) return;
+  const char* tmpdir = std::getenv("TMPDIR");
+  for (const std::string& base : {std::string(tmpdir != nullptr ? tmpdir : ""), std::string("/tmp")}) {
+    if (base.empty() || !secondUserMay(base, X_OK)) continue;
+    std::string pattern = base + "/sysdata-hostile-XXXXXX";
+    if (::mkdtemp(&pattern[0]) == nullptr) continue;
+    removeTree(scratch);
+    scratch = pattern;
+    root = scratch + "/unit";
+    return;
+  }
+}
+
+// The tool and the libraries it loads, for the second user: a copy in the
+// scratch of whatever that user cannot read where it is (a build tree in a
+// private home), found through the loader (ldd) as root sees them; the copy
+// of the libraries comes first on the user's library path.
+std::string toolForSecondUser(Env& env) {
+  const std::string tool = toolUnderTest();
+  const RunResult ldd = runProgram("/usr/bin/ldd", {tool});
+  if (ldd.exitCode != 0) {
+    env.skip("cannot list the libraries of " + tool + " (ldd exit " + std::to_string(ldd.exitCode) + ")");
+    return tool;
+  }
+  const std::string dir = env.scratch + "/second-user";
+  std::vector<std::string> copied;
+  std::istringstream lines(ldd.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const std::size_t arrow = line.find(" => /");
+    if (arrow == std::string::npos) continue;
+    const std::string lib = line.substr(arrow + 4, line.find(" (", arrow + 4) - (arrow + 4));
+    if (secondUserMay(lib, R_OK)) continue;
+    makeDirs(dir);
+    writeFile(dir + "/" + lib.substr(lib.rfind('/') + 1), readFile(lib));
+    copied.push_back(lib);
+  }
+  if (!copied.empty()) env.variables["LD_LIBRARY_PATH"] = dir;
+  if (secondUserMay(tool, X_OK)) return tool;
+  makeDirs(dir);
+  const std::string copy = dir + "/" + tool.substr(tool.rfind('/') + 1);
+  writeFile(copy, readFile(tool));
+  ::chmod(copy.c_str(), 0755);
+  return copy;
+}
+
 // The unit, the outside directory and the dealer's stick readable (not
-// writable) by a second user.
+// writable) by a second user, who runs the tool.
 void openToOthers(Env& env) {
   env.asNobody = true;
   for (const std::string& dir : {env.scratch, env.dealer, env.usb}) ::chmod(dir.c_str(), 0755);
+  if (!secondUserMay(env.scratch, X_OK)) {
+    env.skip("the second user (uid " + std::to_string(kNobody) + ") cannot reach " + env.scratch +
+             ", nor TMPDIR or /tmp");
+    return;
+  }
+  env.nobodyTool = toolForSecondUser(env);
 }
 
 // A unit's lock files can be taken only by their owner, and a host writes
@@ -837,6 +916,11 @@ const Row kRows[] = {
 
 class HostileEnvironment : public ToolTest, public ::testing::WithParamInterface<Row> {
  protected:
+  void SetUp() override {
+    ToolTest::SetUp();
+    if (GetParam().privilege == Privilege::Root) placeForSecondUser(scratch_, root_);
+  }
+
   void TearDown() override {
     if (env_.helper > 0 && env_.stopRunning) env_.stopRunning(env_);
     for (auto it = env_.mounts.rbegin(); it != env_.mounts.rend(); ++it) {
@@ -898,7 +982,7 @@ TEST_P(HostileEnvironment, HoldsAndSaysWhy) {
   if (env_.whileRunning) env_.whileRunning(env_);
   if (!env_.wrapper.empty()) {
     std::vector<std::string> wrapped(env_.wrapper.begin() + 1, env_.wrapper.end());
-    wrapped.push_back(toolUnderTest());
+    wrapped.push_back(env_.asNobody && !env_.nobodyTool.empty() ? env_.nobodyTool : toolUnderTest());
     wrapped.insert(wrapped.end(), args.begin(), args.end());
     if (env_.asNobody) {
       wrapped.insert(wrapped.begin(), {"--reuid=" + std::to_string(kNobody), "--regid=" + std::to_string(kNobody),
@@ -909,7 +993,7 @@ TEST_P(HostileEnvironment, HoldsAndSaysWhy) {
     }
   } else if (env_.asNobody) {
     std::vector<std::string> wrapped = {"--reuid=" + std::to_string(kNobody), "--regid=" + std::to_string(kNobody),
-                                        "--clear-groups", "--", toolUnderTest()};
+                                        "--clear-groups", "--", env_.nobodyTool};
     wrapped.insert(wrapped.end(), args.begin(), args.end());
     result = runProgram("/usr/bin/setpriv", wrapped, env_.variables, "", options);
   } else {
