@@ -1,9 +1,7 @@
 #include "standin/FileUtil.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "standin/ProcessId.h"
 #include "standin/RootedPath.h"
@@ -57,10 +56,7 @@ int OpenRegular(const std::string& path, int flags, unsigned int mode, struct st
     errno = saved;
     return -1;
   }
-  if ((flags & O_NONBLOCK) == 0) {
-    const int fl = ::fcntl(fd, F_GETFL);
-    if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
-  }
+  if ((flags & O_NONBLOCK) == 0) fs->SetBlocking(fd);
   if (stOut != nullptr) *stOut = st;
   return fd;
 }
@@ -181,8 +177,8 @@ bool IsStaleTempOf(const std::string& name, const std::string& base) {
 // would slowly fill its storage. A write of a target removes what dead
 // writers of the same target left. Only files of processes that no longer
 // exist are touched, so a concurrent writer's temporary file is safe.
-// This is housekeeping outside the durable path, so it goes straight to the
-// kernel rather than through the (possibly fault-injecting) file system.
+// This is housekeeping outside the durable path, so it goes to the file
+// system beneath any fault-injecting wrapper (FileSystem::Untracked).
 //
 // Reading the directory costs a tenth of a durable write of a small file, so
 // a process does it at its first write of a target and then at most once a
@@ -212,26 +208,14 @@ bool StaleTempScanDue(const std::string& target) {
 void RemoveStaleTemps(const std::string& target) {
   const int saved = errno;
   const std::string base = BaseName(target);
-  // The directory is resolved as every other path of the unit is (a link
-  // planted as the directory cannot lead the removal out of the unit), and
-  // the names are removed relative to it.
-  const int dirFd = OpenPath(DirName(target), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC, 0);
-  if (dirFd < 0) {
-    errno = saved;
-    return;
+  const std::string dir = DirName(target);
+  FileSystem* fs = GetFileSystem()->Untracked();
+  std::vector<std::string> names;
+  if (fs->ListDir(dir, &names) == 0) {
+    for (const std::string& name : names) {
+      if (name[0] == '.' && IsStaleTempOf(name, base)) fs->Unlink(JoinPath(dir, name));
+    }
   }
-  DIR* d = ::fdopendir(dirFd);
-  if (d == nullptr) {
-    ::close(dirFd);
-    errno = saved;
-    return;
-  }
-  while (const dirent* entry = ::readdir(d)) {
-    if (entry->d_name[0] != '.') continue;
-    const std::string name = entry->d_name;
-    if (IsStaleTempOf(name, base)) ::unlinkat(::dirfd(d), name.c_str(), 0);
-  }
-  ::closedir(d);
   errno = saved;
 }
 
@@ -306,29 +290,9 @@ void AtomicWriter::Abort() {
   errno = saved;
 }
 
-bool LockFd(int fd) {
-  struct flock fl = {};
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = 0;
-  fl.l_len = 0;
-  for (;;) {
-    if (::fcntl(fd, F_OFD_SETLKW, &fl) == 0) return true;
-    if (errno == EINTR) continue;
-    if (errno != EINVAL) return false;
-    while (::flock(fd, LOCK_EX) != 0) {
-      if (errno != EINTR) return false;
-    }
-    return true;
-  }
-}
+bool LockFd(int fd) { return GetFileSystem()->Lock(fd) == 0; }
 
-void UnlockFd(int fd) {
-  struct flock fl = {};
-  fl.l_type = F_UNLCK;
-  fl.l_whence = SEEK_SET;
-  if (::fcntl(fd, F_OFD_SETLK, &fl) != 0) ::flock(fd, LOCK_UN);
-}
+void UnlockFd(int fd) { GetFileSystem()->Unlock(fd); }
 
 bool WriteFileAtomically(const std::string& path, const std::string& content, int* keepFd) {
   AtomicWriter writer;
