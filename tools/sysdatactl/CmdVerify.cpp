@@ -1,6 +1,7 @@
 // verify: an offline health check of the unit's settings, like fsck.
 #include <set>
 
+#include "ApplyMarker.h"
 #include "Commands.h"
 #include "Files.h"
 #include "SafeFile.h"
@@ -59,6 +60,10 @@ int cmdVerify(Context& ctx) {
   std::vector<Problem> problems;
   for (const std::string& dir : {unit.config.saveDir, unit.config.calibrationDir, std::string("/Syslog")}) {
     if (!isDirectory(session->disk(dir))) problems.push_back({dir, "", "host directory missing"});
+  }
+  if (applyPending(unit.root)) {
+    problems.push_back({kApplyMarkerName, "",
+                        "a customization apply was cut before it finished (the next boot finishes it)"});
   }
   int checkedFiles = 0;
   int checkedKeys = 0;
