@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -146,9 +147,22 @@ std::string TempNameFor(const std::string& target) {
                                        std::to_string(n) + ".tmp");
 }
 
-// True when name is "." + base + "." + <pid> + "." + <n> + ".tmp" for a pid
-// other than ours whose process no longer exists.
-bool IsStaleTempOf(const std::string& name, const std::string& base) {
+// Whether a file last changed at t was last changed before this boot. The
+// start of the boot is the wall clock minus the time since boot; a second of
+// margin covers the clocks' different ticks.
+bool BeforeThisBoot(const struct timespec& t) {
+  struct timespec now;
+  struct timespec sinceBoot;
+  if (::clock_gettime(CLOCK_REALTIME, &now) != 0 || ::clock_gettime(CLOCK_BOOTTIME, &sinceBoot) != 0) return false;
+  return static_cast<long long>(t.tv_sec) < static_cast<long long>(now.tv_sec) - sinceBoot.tv_sec - 1;
+}
+
+// True when name (in dir) is "." + base + "." + <pid> + "." + <n> + ".tmp"
+// and its writer is gone: a process that no longer exists, or any process
+// of an earlier boot. Process ids start again at every boot, and a unit's
+// boot is much the same each time: after a power cut the id in a leftover's
+// name may well be that of a live process, or ours.
+bool IsStaleTempOf(FileSystem* fs, const std::string& dir, const std::string& name, const std::string& base) {
   const std::string head = "." + base + ".";
   const std::string tail = ".tmp";
   if (name.size() <= head.size() + tail.size() || name.compare(0, head.size(), head) != 0 ||
@@ -168,7 +182,10 @@ bool IsStaleTempOf(const std::string& name, const std::string& base) {
       if (pid > 0x7fffffffLL) return false;
     }
   }
-  if (pid <= 0 || pid == static_cast<long long>(CurrentPid())) return false;
+  if (pid <= 0) return false;
+  struct stat st;
+  if (fs->Stat(JoinPath(dir, name), &st) == 0 && S_ISREG(st.st_mode) && BeforeThisBoot(st.st_mtim)) return true;
+  if (pid == static_cast<long long>(CurrentPid())) return false;
   return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
@@ -176,7 +193,8 @@ bool IsStaleTempOf(const std::string& name, const std::string& base) {
 // leaves the file behind; a unit that loses power mid-write again and again
 // would slowly fill its storage. A write of a target removes what dead
 // writers of the same target left. Only files of processes that no longer
-// exist are touched, so a concurrent writer's temporary file is safe.
+// exist, or of an earlier boot, are touched, so a concurrent writer's
+// temporary file is safe.
 // This is housekeeping outside the durable path, so it goes to the file
 // system beneath any fault-injecting wrapper (FileSystem::Untracked).
 //
@@ -213,7 +231,7 @@ void RemoveStaleTemps(const std::string& target) {
   std::vector<std::string> names;
   if (fs->ListDir(dir, &names) == 0) {
     for (const std::string& name : names) {
-      if (name[0] == '.' && IsStaleTempOf(name, base)) fs->Unlink(JoinPath(dir, name));
+      if (name[0] == '.' && IsStaleTempOf(fs, dir, name, base)) fs->Unlink(JoinPath(dir, name));
     }
   }
   errno = saved;

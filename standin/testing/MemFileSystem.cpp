@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <random>
 #include <utility>
 
@@ -352,7 +353,17 @@ std::size_t MemFileSystem::DataBytes() const {
 }
 
 void MemFileSystem::Touch(int ino) {
-  if (Node* n = now_->Get(ino)) n->mtime = n->ctime = ++clock_;
+  if (Node* n = now_->Get(ino)) n->mtime = n->ctime = Tick();
+}
+
+long long MemFileSystem::Tick() {
+  // The wall clock, but a new time at every change: the store recognises a
+  // file it read before by its times.
+  struct timespec now;
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const long long wall = static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+  clock_ = wall > clock_ ? wall : clock_ + 1;
+  return clock_;
 }
 
 // ---- helpers ----
@@ -406,6 +417,33 @@ bool MemFileSystem::GetFile(const std::string& path, std::string* content) const
   const Node* node = ino < 0 ? nullptr : now_->Get(ino);
   if (node == nullptr || node->dir) return false;
   *content = node->data;
+  return true;
+}
+
+bool MemFileSystem::Remove(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Resolved r;
+  if (!ResolveParent(path, &r)) return false;
+  const auto it = now_->Get(r.parent)->entries.find(r.name);
+  if (it == now_->Get(r.parent)->entries.end()) return false;
+  const int ino = it->second;
+  // The directory and everything beneath it go (unless still open).
+  std::vector<int> stack{ino};
+  std::vector<int> all;
+  while (!stack.empty()) {
+    const int at = stack.back();
+    stack.pop_back();
+    all.push_back(at);
+    if (const Node* node = now_->Get(at)) {
+      for (const auto& e : node->entries) stack.push_back(e.second);
+    }
+  }
+  UnlinkEntry(now_.get(), r.parent, r.name, ino);
+  for (int at : all) {
+    bool open = false;
+    for (const auto& f : fds_) open = open || f.second->ino == at;
+    if (!open && at != kRootIno) now_->nodes.erase(at);
+  }
   return true;
 }
 
@@ -604,7 +642,7 @@ void MemFileSystem::PowerOn(const CrashState& state) {
   now_.reset(new Image(*state.image));
   now_->nextIno = nextIno;
   // Nothing may take the files for those it had before the cut.
-  for (auto& n : now_->nodes) n.second.mtime = n.second.ctime = ++clock_;
+  for (auto& n : now_->nodes) n.second.ctime = Tick();
   std::vector<int> orphans;
   for (const auto& n : now_->nodes) {
     if (n.second.links <= 0 && n.first != kRootIno) orphans.push_back(n.first);
@@ -1009,7 +1047,6 @@ void Fill(const Node& node, int ino, struct stat* st) {
   st->st_size = static_cast<off_t>(node.data.size());
   st->st_blksize = 4096;
   st->st_blocks = static_cast<blkcnt_t>((node.data.size() + 511) / 512);
-  // A clock of its own, far in the past: every change gets a time of its own.
   st->st_mtim.tv_sec = static_cast<time_t>(node.mtime / 1000000000);
   st->st_mtim.tv_nsec = static_cast<long>(node.mtime % 1000000000);
   st->st_ctim.tv_sec = static_cast<time_t>(node.ctime / 1000000000);

@@ -79,6 +79,8 @@ class TQPLATFORM_API MemFileSystem : public FileSystem {
   bool MakeDirs(const std::string& path);
   bool PutFile(const std::string& path, const std::string& content);
   bool GetFile(const std::string& path, std::string* content) const;
+  // Removes a file, or a directory with all it holds.
+  bool Remove(const std::string& path);
   bool Exists(const std::string& path) const;
   std::vector<std::string> List(const std::string& dir) const;
   // Every regular file beneath dir (paths), in name order.
@@ -137,6 +139,7 @@ class TQPLATFORM_API MemFileSystem : public FileSystem {
   void RememberDir(int dirIno);
   std::size_t DataBytes() const;
   void Touch(int ino);
+  long long Tick();
 
   mutable std::mutex mutex_;
   std::condition_variable unlocked_;
