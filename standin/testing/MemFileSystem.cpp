@@ -24,6 +24,8 @@ constexpr std::size_t kSector = 512;
 // a plain system call by mistake fails with EBADF.
 constexpr int kFirstFd = 1 << 24;
 constexpr unsigned kUmask = 022;
+// Times of the files a power-on finds: 2000-01-01, long before any boot.
+constexpr long long kBeforeThisBoot = 946684800LL * 1000000000LL;
 
 struct Node {
   bool dir = false;
@@ -641,8 +643,9 @@ void MemFileSystem::PowerOn(const CrashState& state) {
   const int nextIno = std::max(now_->nextIno, state.image->nextIno);
   now_.reset(new Image(*state.image));
   now_->nextIno = nextIno;
-  // Nothing may take the files for those it had before the cut.
-  for (auto& n : now_->nodes) n.second.ctime = Tick();
+  // Everything on the disk was written before this boot; and nothing the
+  // process kept may take the files for those it had before the cut.
+  for (auto& n : now_->nodes) n.second.mtime = n.second.ctime = kBeforeThisBoot + (++sinceBoot_);
   std::vector<int> orphans;
   for (const auto& n : now_->nodes) {
     if (n.second.links <= 0 && n.first != kRootIno) orphans.push_back(n.first);

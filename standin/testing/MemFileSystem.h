@@ -33,7 +33,9 @@
 // Small sets are enumerated exhaustively; above `limit` states a sample of
 // `limit` subsets drawn with `seed` is taken (CrashStateSet::exhaustive).
 // PowerOn(state) replaces the file system's content by the state: every
-// descriptor and lock is gone, what is there counts as durable.
+// descriptor and lock is gone, what is there counts as durable, and every
+// file was last changed before the current boot (times far in the past, each
+// its own, so that nothing a process kept takes a file for another).
 //
 // Versions(path) are the contents path had at a durable point: at
 // MarkDurable, and after each Sync or SyncDir that made it durable.
@@ -151,6 +153,7 @@ class TQPLATFORM_API MemFileSystem : public FileSystem {
   std::map<int, const OpenFile*> locks_;  // inode -> holder
   int nextFd_;
   long long clock_ = 0;
+  long long sinceBoot_ = 0;
   std::map<std::string, std::set<std::string>> versions_;
 };
 

@@ -53,8 +53,10 @@ using sysdata_test::SimUnit;
 using Model = MemFileSystem::Model;
 using Files = std::map<std::string, std::string>;
 
-// Larger than any pid_max: no process has these ids, so what a writer of
-// such an id left behind is a dead writer's.
+// The writer that the cut stops runs under an id no process has (larger
+// than any pid_max), and each power-on under another such id: a new process,
+// whose locks and record of its last sweep of leftovers are its own. (That
+// an id may come back after a boot is covered by the sweep's own tests.)
 constexpr int kDeadWriterPid = 0x3f000000;
 int g_boot = 0;
 int nextBootPid() { return kDeadWriterPid + 1 + (++g_boot); }
