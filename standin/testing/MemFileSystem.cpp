@@ -322,9 +322,12 @@ MemFileSystem::OpenFile* MemFileSystem::Desc(int fd) {
   return it->second.get();
 }
 
-void MemFileSystem::Record(Change change) { log_.push_back(std::move(change)); }
+void MemFileSystem::Record(Change change) {
+  if (recording_) log_.push_back(std::move(change));
+}
 
 void MemFileSystem::Remember(int ino) {
+  if (!recording_) return;
   std::vector<std::string> paths;
   now_->Paths(kRootIno, "", ino, &paths);
   const Node* node = now_->Get(ino);
@@ -333,6 +336,7 @@ void MemFileSystem::Remember(int ino) {
 }
 
 void MemFileSystem::RememberDir(int dirIno) {
+  if (!recording_) return;
   const Node* dir = now_->Get(dirIno);
   if (dir == nullptr) return;
   std::vector<std::string> dirPaths;
@@ -483,6 +487,7 @@ std::vector<std::string> MemFileSystem::FilesBeneath(const std::string& dir) con
 
 void MemFileSystem::MarkDurable() {
   std::lock_guard<std::mutex> lock(mutex_);
+  recording_ = true;
   log_.clear();
   durable_ = std::make_shared<const Image>(*now_);
   versions_.clear();

@@ -13,8 +13,9 @@
 // Close of a descriptor that a power cut took away fails with EBADF instead of
 // closing somebody else's.
 //
-// The persistence model. From MarkDurable() on, every successful changing
-// call is recorded: creations, removals, renames, writes, truncations, and
+// The persistence model. From the first MarkDurable() on (before it nothing
+// is recorded, so a long run such as a fuzzer's keeps no history), every
+// successful changing call is recorded: creations, removals, renames, writes, truncations, and
 // the Sync/SyncDir calls that make them durable. A data change of a file is
 // durable once a Sync of that file followed; a creation, removal or rename
 // once a SyncDir of its directory (of both, for a rename between two)
@@ -154,6 +155,7 @@ class TQPLATFORM_API MemFileSystem : public FileSystem {
   int nextFd_;
   long long clock_ = 0;
   long long sinceBoot_ = 0;
+  bool recording_ = false;  // from the first MarkDurable on
   std::map<std::string, std::set<std::string>> versions_;
 };
 
