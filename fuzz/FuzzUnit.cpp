@@ -1,6 +1,5 @@
 #include "fuzz/FuzzUnit.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +12,7 @@
 
 #include "standin/testing/HostRecords.h"
 #include "standin/FileSystem.h"
+#include "standin/testing/MemFileSystem.h"
 #include "standin/testing/StoreControl.h"
 #include "tests/support/UnitFiles.h"
 #include "util/SysDataUtilProduct.h"
@@ -20,7 +20,6 @@
 namespace sysdata_fuzz {
 namespace {
 
-using sysdata_test::makeDirs;
 using sysdata_test::removeTree;
 
 // "a//b/./c/../d" -> "a/b/d", lexically, so that a prefix test cannot be
@@ -44,8 +43,16 @@ std::string normalise(const std::string& path) {
   return out.empty() ? "/" : out;
 }
 
-// Passes every call to POSIX; refuses, by ending the process, any change
-// outside the allowed directories.
+// The unit's files: in memory, where a durable write costs no disk sync, so
+// that an input costs what the library does with it and not what the disk
+// does.
+standin::testing::MemFileSystem& memory() {
+  static standin::testing::MemFileSystem* const fs = new standin::testing::MemFileSystem();
+  return *fs;
+}
+
+// Passes every call to the memory file system; refuses, by ending the
+// process, any change outside the allowed directories.
 class GuardFileSystem final : public standin::FileSystem {
  public:
   void allow(const std::vector<std::string>& diskDirs) {
@@ -57,33 +64,40 @@ class GuardFileSystem final : public standin::FileSystem {
   int Open(const std::string& path, int flags, unsigned int mode) override {
     const bool changes = (flags & (O_CREAT | O_TRUNC)) != 0 || (flags & O_ACCMODE) != O_RDONLY;
     if (changes) check("open for writing", path);
-    return posix()->Open(path, flags, mode);
+    return base()->Open(path, flags, mode);
   }
-  int Close(int fd) override { return posix()->Close(fd); }
-  long long Read(int fd, void* buf, std::size_t size) override { return posix()->Read(fd, buf, size); }
-  long long Write(int fd, const void* data, std::size_t size) override { return posix()->Write(fd, data, size); }
-  long long Seek(int fd, long long offset, int whence) override { return posix()->Seek(fd, offset, whence); }
-  int Sync(int fd) override { return posix()->Sync(fd); }
-  int SyncDir(const std::string& dir) override { return posix()->SyncDir(dir); }
+  int Close(int fd) override { return base()->Close(fd); }
+  long long Read(int fd, void* buf, std::size_t size) override { return base()->Read(fd, buf, size); }
+  long long Write(int fd, const void* data, std::size_t size) override { return base()->Write(fd, data, size); }
+  long long Seek(int fd, long long offset, int whence) override { return base()->Seek(fd, offset, whence); }
+  int Sync(int fd) override { return base()->Sync(fd); }
+  int SyncDir(const std::string& dir) override { return base()->SyncDir(dir); }
   int Rename(const std::string& from, const std::string& to) override {
     check("rename from", from);
     check("rename to", to);
-    return posix()->Rename(from, to);
+    return base()->Rename(from, to);
   }
   int Unlink(const std::string& path) override {
     check("unlink", path);
-    return posix()->Unlink(path);
+    return base()->Unlink(path);
   }
-  int Truncate(int fd, long long size) override { return posix()->Truncate(fd, size); }
+  int Truncate(int fd, long long size) override { return base()->Truncate(fd, size); }
   int Mkdir(const std::string& path, unsigned int mode) override {
     check("mkdir", path);
-    return posix()->Mkdir(path, mode);
+    return base()->Mkdir(path, mode);
   }
-  int Stat(const std::string& path, struct stat* st) override { return posix()->Stat(path, st); }
-  int Fstat(int fd, struct stat* st) override { return posix()->Fstat(fd, st); }
+  int Stat(const std::string& path, struct stat* st) override { return base()->Stat(path, st); }
+  int Fstat(int fd, struct stat* st) override { return base()->Fstat(fd, st); }
+  int Lock(int fd) override { return base()->Lock(fd); }
+  int Unlock(int fd) override { return base()->Unlock(fd); }
+  int SetBlocking(int fd) override { return base()->SetBlocking(fd); }
+  int ListDir(const std::string& dir, std::vector<std::string>* names) override {
+    return base()->ListDir(dir, names);
+  }
+  FileSystem* Untracked() override { return base(); }
 
  private:
-  static standin::FileSystem* posix() { return standin::PosixFileSystem(); }
+  static standin::FileSystem* base() { return &memory(); }
 
   void check(const char* what, const std::string& path) {
     const std::string n = normalise(path);
@@ -153,7 +167,15 @@ FuzzUnit::FuzzUnit() {
   if (root_.empty()) fail("cannot make a unit directory under " + parent);
   g_root = root_;
   std::atexit(teardown);
-  for (const char* dir : {kSaveDir, kCalibrationDir, "/Syslog", "/media/usb", "/media/usb/sub"}) makeDirs(root_ + dir);
+  // The root stays on disk (the segment namespace is claimed for it); what
+  // lies beneath it lives in memory.
+  for (const char* dir : {kSaveDir, kCalibrationDir, "/Syslog", "/media/usb", "/media/usb/sub"}) {
+    if (!memory().MakeDirs(root_ + dir)) fail(std::string("cannot make ") + dir);
+  }
+  // In place before the stand-in opens its first file (the records' lock
+  // files): a descriptor of one file system means nothing to the other.
+  guard().allow({root_});
+  standin::SetFileSystem(&guard());
 
   namespace records = standin::host_records;
   records::setPair(SystemDef::SYS_INFO_MODEL_6, SystemDef::SYS_INFO_DESTINATION_5);
@@ -172,7 +194,6 @@ FuzzUnit::FuzzUnit() {
   writeHostFile("/media/usb/sub/inner.png", std::string("\x89PNG\r\n\x1a\n inner", 15));
 
   allowWrites({});
-  standin::SetFileSystem(&guard());
 }
 
 void FuzzUnit::allowWrites(const std::vector<std::string>& hostDirs) {
@@ -187,48 +208,24 @@ void FuzzUnit::setCameraHd(std::uint8_t value) { standin::host_records::setCamer
 
 void FuzzUnit::writeHostFile(const std::string& hostPath, const std::uint8_t* data, std::size_t size) const {
   const std::string path = disk(hostPath);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) fail("cannot write " + path);
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::write(fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) fail("cannot write " + path);
-    done += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
+  if (!memory().PutFile(path, std::string(reinterpret_cast<const char*>(data), size))) fail("cannot write " + path);
 }
 
 void FuzzUnit::writeHostFile(const std::string& hostPath, const std::string& content) const {
   writeHostFile(hostPath, reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
 }
 
-void FuzzUnit::removeHostFile(const std::string& hostPath) const { ::unlink(disk(hostPath).c_str()); }
+void FuzzUnit::removeHostFile(const std::string& hostPath) const { memory().Unlink(disk(hostPath)); }
 
 bool FuzzUnit::readHostFile(const std::string& hostPath, std::string* content) const {
   content->clear();
-  const int fd = ::open(disk(hostPath).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  char buf[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    content->append(buf, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return true;
+  return memory().GetFile(disk(hostPath), content);
 }
 
 void FuzzUnit::clearSyslog() const {
   const std::string dir = disk("/Syslog");
-  if (DIR* d = ::opendir(dir.c_str())) {
-    while (dirent* e = ::readdir(d)) {
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
-        removeTree(dir + "/" + e->d_name);
-      }
-    }
-    ::closedir(d);
+  for (const std::string& name : memory().List(dir)) {
+    memory().Remove(dir + "/" + name);
   }
 }
 

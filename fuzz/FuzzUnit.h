@@ -1,14 +1,17 @@
 // One simulated unit for a whole fuzzing process, and the guard that stops it
 // the moment the library changes a file outside the places it may write.
 //
-// The unit lives in a fresh directory (under $SYSDATA_TEST_TMP, else $TMPDIR,
+// The unit has a fresh root directory (under $SYSDATA_TEST_TMP, else $TMPDIR,
 // else /tmp) with its own shared-memory namespace and the host's records
-// filled as a booted unit has them; it is removed at exit. Every file-system
-// call of the stand-in goes through a checking layer: a change (create,
-// write, truncate, rename, remove, mkdir) anywhere but the save directory,
-// the calibration directory, "/Syslog/" and the framework's lock directory
-// aborts the process with the offending path. The harness itself writes the
-// inputs with plain system calls, outside that layer.
+// filled as a booted unit has them; it is removed at exit. The files beneath
+// the root live in the stand-in's in-memory file system
+// (standin/testing/MemFileSystem.h): an input costs what the library does
+// with it, not the disk's syncs. Every file-system call of the stand-in goes
+// through a checking layer: a change (create, write, truncate, rename,
+// remove, mkdir) anywhere but the save directory, the calibration directory,
+// "/Syslog/" and the framework's lock directory aborts the process with the
+// offending path. The harness itself writes the inputs straight into the
+// memory, outside that layer.
 #pragma once
 
 #include <cstddef>

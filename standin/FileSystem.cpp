@@ -1,6 +1,8 @@
 #include "standin/FileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +15,60 @@
 namespace standin {
 
 FileSystem::~FileSystem() = default;
+
+int FileSystem::Lock(int fd) {
+  struct flock fl = {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = 0;
+  fl.l_len = 0;
+  for (;;) {
+    if (::fcntl(fd, F_OFD_SETLKW, &fl) == 0) return 0;
+    if (errno == EINTR) continue;
+    if (errno != EINVAL) return -1;
+    // No OFD locks in this kernel: flock belongs to the open file as well.
+    while (::flock(fd, LOCK_EX) != 0) {
+      if (errno != EINTR) return -1;
+    }
+    return 0;
+  }
+}
+
+int FileSystem::Unlock(int fd) {
+  struct flock fl = {};
+  fl.l_type = F_UNLCK;
+  fl.l_whence = SEEK_SET;
+  if (::fcntl(fd, F_OFD_SETLK, &fl) == 0) return 0;
+  return ::flock(fd, LOCK_UN);
+}
+
+int FileSystem::SetBlocking(int fd) {
+  const int fl = ::fcntl(fd, F_GETFL);
+  if (fl < 0) return -1;
+  return (fl & O_NONBLOCK) == 0 ? 0 : ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+}
+
+int FileSystem::ListDir(const std::string& dir, std::vector<std::string>* names) {
+  names->clear();
+  // Resolved as every other path of the unit is: a link planted as the
+  // directory cannot lead the listing out of the unit.
+  const int fd = detail::OpenPath(dir.empty() ? std::string(".") : dir,
+                                  O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  DIR* d = ::fdopendir(fd);
+  if (d == nullptr) {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return -1;
+  }
+  while (const dirent* entry = ::readdir(d)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names->push_back(name);
+  }
+  ::closedir(d);
+  return 0;
+}
 
 namespace {
 

@@ -26,6 +26,17 @@
 //   work on the directory so resolved (renameat, unlinkat, mkdirat), Stat
 //   follows a last link within the root. Other paths are used as they are.
 //
+// - Lock(fd) takes an exclusive lock of the whole file for the open file
+//   behind fd, waiting without limit; Unlock(fd) drops it (the lock belongs
+//   to the open file, as an OFD lock: two descriptors of one process exclude
+//   each other, and the lock goes with the last descriptor).
+//   SetBlocking(fd) clears O_NONBLOCK. ListDir(dir, names) lists the entries
+//   of dir ("." and ".." left out). These four have POSIX defaults.
+// - Untracked() is the file system housekeeping uses (the sweep of dead
+//   writers' temporary files, the lock directory's checks): a wrapper that
+//   counts or fails calls returns what it wraps, so that housekeeping never
+//   counts as an operation's work.
+//
 // SetFileSystem(fs) makes fs the current implementation for the whole process
 // (null restores POSIX). It must be called while no other thread is inside
 // the stand-in, and fs must outlive its use. Descriptors opened through one
@@ -37,6 +48,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/TqPlatformExport.h"
 
@@ -62,6 +74,11 @@ class TQPLATFORM_API FileSystem {
   virtual int Mkdir(const std::string& path, unsigned int mode) = 0;
   virtual int Stat(const std::string& path, struct stat* st) = 0;
   virtual int Fstat(int fd, struct stat* st) = 0;
+  virtual int Lock(int fd);
+  virtual int Unlock(int fd);
+  virtual int SetBlocking(int fd);
+  virtual int ListDir(const std::string& dir, std::vector<std::string>* names);
+  virtual FileSystem* Untracked() { return this; }
 };
 
 // The plain POSIX implementation (a process-wide object, never destroyed).

@@ -1,6 +1,5 @@
 #include "standin/FileUtil.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -12,9 +11,11 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "standin/ProcessId.h"
 #include "standin/RootedPath.h"
@@ -58,10 +59,7 @@ int OpenRegular(const std::string& path, int flags, unsigned int mode, struct st
     errno = saved;
     return -1;
   }
-  if ((flags & O_NONBLOCK) == 0) {
-    const int fl = ::fcntl(fd, F_GETFL);
-    if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
-  }
+  if ((flags & O_NONBLOCK) == 0) fs->SetBlocking(fd);
   if (stOut != nullptr) *stOut = st;
   return fd;
 }
@@ -151,9 +149,22 @@ std::string TempNameFor(const std::string& target) {
                                        std::to_string(n) + ".tmp");
 }
 
-// True when name is "." + base + "." + <pid> + "." + <n> + ".tmp" for a pid
-// other than ours whose process no longer exists.
-bool IsStaleTempOf(const std::string& name, const std::string& base) {
+// Whether a file last changed at t was last changed before this boot. The
+// start of the boot is the wall clock minus the time since boot; a second of
+// margin covers the clocks' different ticks.
+bool BeforeThisBoot(const struct timespec& t) {
+  struct timespec now;
+  struct timespec sinceBoot;
+  if (::clock_gettime(CLOCK_REALTIME, &now) != 0 || ::clock_gettime(CLOCK_BOOTTIME, &sinceBoot) != 0) return false;
+  return static_cast<long long>(t.tv_sec) < static_cast<long long>(now.tv_sec) - sinceBoot.tv_sec - 1;
+}
+
+// True when name (in dir) is "." + base + "." + <pid> + "." + <n> + ".tmp"
+// and its writer is gone: a process that no longer exists, or any process
+// of an earlier boot. Process ids start again at every boot, and a unit's
+// boot is much the same each time: after a power cut the id in a leftover's
+// name may well be that of a live process, or ours.
+bool IsStaleTempOf(FileSystem* fs, const std::string& dir, const std::string& name, const std::string& base) {
   const std::string head = "." + base + ".";
   const std::string tail = ".tmp";
   if (name.size() <= head.size() + tail.size() || name.compare(0, head.size(), head) != 0 ||
@@ -173,7 +184,10 @@ bool IsStaleTempOf(const std::string& name, const std::string& base) {
       if (pid > 0x7fffffffLL) return false;
     }
   }
-  if (pid <= 0 || pid == static_cast<long long>(CurrentPid())) return false;
+  if (pid <= 0) return false;
+  struct stat st;
+  if (fs->Stat(JoinPath(dir, name), &st) == 0 && S_ISREG(st.st_mode) && BeforeThisBoot(st.st_mtim)) return true;
+  if (pid == static_cast<long long>(CurrentPid())) return false;
   return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
@@ -181,9 +195,10 @@ bool IsStaleTempOf(const std::string& name, const std::string& base) {
 // leaves the file behind; a unit that loses power mid-write again and again
 // would slowly fill its storage. A write of a target removes what dead
 // writers of the same target left. Only files of processes that no longer
-// exist are touched, so a concurrent writer's temporary file is safe.
-// This is housekeeping outside the durable path, so it goes straight to the
-// kernel rather than through the (possibly fault-injecting) file system.
+// exist, or of an earlier boot, are touched, so a concurrent writer's
+// temporary file is safe.
+// This is housekeeping outside the durable path, so it goes to the file
+// system beneath any fault-injecting wrapper (FileSystem::Untracked).
 //
 // Reading the directory costs a tenth of a durable write of a small file, so
 // a process does it at its first write of a target and then at most once a
@@ -213,26 +228,14 @@ bool StaleTempScanDue(const std::string& target) {
 void RemoveStaleTemps(const std::string& target) {
   const int saved = errno;
   const std::string base = BaseName(target);
-  // The directory is resolved as every other path of the unit is (a link
-  // planted as the directory cannot lead the removal out of the unit), and
-  // the names are removed relative to it.
-  const int dirFd = OpenPath(DirName(target), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC, 0);
-  if (dirFd < 0) {
-    errno = saved;
-    return;
+  const std::string dir = DirName(target);
+  FileSystem* fs = GetFileSystem()->Untracked();
+  std::vector<std::string> names;
+  if (fs->ListDir(dir, &names) == 0) {
+    for (const std::string& name : names) {
+      if (name[0] == '.' && IsStaleTempOf(fs, dir, name, base)) fs->Unlink(JoinPath(dir, name));
+    }
   }
-  DIR* d = ::fdopendir(dirFd);
-  if (d == nullptr) {
-    ::close(dirFd);
-    errno = saved;
-    return;
-  }
-  while (const dirent* entry = ::readdir(d)) {
-    if (entry->d_name[0] != '.') continue;
-    const std::string name = entry->d_name;
-    if (IsStaleTempOf(name, base)) ::unlinkat(::dirfd(d), name.c_str(), 0);
-  }
-  ::closedir(d);
   errno = saved;
 }
 
@@ -382,14 +385,28 @@ void SetWaitDeadline(long long monotonicMs) { g_waitDeadlineMs.store(monotonicMs
 
 long long WaitDeadline() { return g_waitDeadlineMs.load(); }
 
+// Locks go through the seam only when a test has put another file system in
+// place (one in memory, say); on the disk they are the OFD locks above, whose
+// waits the process's deadline bounds.
 bool LockFd(int fd) {
+  FileSystem* fs = GetFileSystem();
+  if (fs != PosixFileSystem()) return fs->Lock(fd) == 0;
   if (g_waitDeadlineMs.load(std::memory_order_relaxed) == 0) return BlockingLock(fd);
   return PollLock(fd, 0);
 }
 
-bool LockFdFor(int fd, long long maxMs) { return PollLock(fd, MonotonicMs() + (maxMs > 0 ? maxMs : 1)); }
+// Only for descriptors of the machine itself (the claim lock beside
+// /dev/shm's segments), never a unit's file: no other file system sees them.
+bool LockFdFor(int fd, long long maxMs) {
+  return PollLock(fd, MonotonicMs() + (maxMs > 0 ? maxMs : 1));
+}
 
 void UnlockFd(int fd) {
+  FileSystem* fs = GetFileSystem();
+  if (fs != PosixFileSystem()) {
+    fs->Unlock(fd);
+    return;
+  }
   struct flock fl = {};
   fl.l_type = F_UNLCK;
   fl.l_whence = SEEK_SET;

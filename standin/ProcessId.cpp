@@ -28,5 +28,7 @@ pid_t CurrentPid() {
   return pid;
 }
 
+void SetCurrentPidForTesting(pid_t pid) { g_pid.store(pid, std::memory_order_relaxed); }
+
 }  // namespace detail
 }  // namespace standin

@@ -11,6 +11,9 @@ namespace standin {
 namespace detail {
 
 pid_t CurrentPid();
+// Tests: from now on CurrentPid() answers pid (0: the real id again), so
+// that one test process can play the writer that died and the next boot.
+void SetCurrentPidForTesting(pid_t pid);
 
 }  // namespace detail
 }  // namespace standin

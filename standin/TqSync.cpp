@@ -199,7 +199,10 @@ std::string LockDirOf(const std::string& root, const char** why) {
     *why = "cannot create the lock directory";
     return std::string();
   }
-  const int fd = standin::detail::OpenPath(dir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
+  // Checked through the file system beneath any fault-injecting wrapper:
+  // the check is housekeeping, not part of an operation's work.
+  standin::FileSystem* plain = fs->Untracked();
+  const int fd = plain->Open(dir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
   if (fd < 0) {
     if (errno == ELOOP) {
       *why = "the lock directory is a symbolic link";
@@ -210,9 +213,9 @@ std::string LockDirOf(const std::string& root, const char** why) {
     }
     return std::string();
   }
-  const bool statOk = ::fstat(fd, &st) == 0;
+  const bool statOk = plain->Fstat(fd, &st) == 0;
   const int saved = errno;
-  ::close(fd);
+  plain->Close(fd);
   errno = saved;
   if (!statOk) {
     *why = "cannot read the lock directory's status";
@@ -221,7 +224,7 @@ std::string LockDirOf(const std::string& root, const char** why) {
   bool ownerOk = st.st_uid == ::geteuid();
   if (!ownerOk && !root.empty()) {
     struct stat rootSt;
-    ownerOk = ::stat(root.c_str(), &rootSt) == 0 && rootSt.st_uid == st.st_uid;
+    ownerOk = plain->Stat(root, &rootSt) == 0 && rootSt.st_uid == st.st_uid;
   }
   if (!ownerOk) {
     errno = EPERM;
@@ -244,8 +247,13 @@ std::string LockDir(const char** why) { return LockDirOf(TqSimRoot(), why); }
 int OpenLockFile(const std::string& path) {
   const int fd = standin::detail::OpenRegular(path, O_RDWR | O_CREAT | O_NOFOLLOW, 0600);
   if (fd < 0) return fd;
+  // Narrowed where it is a file of the disk; another file system in place
+  // (one in memory) has no owners to keep out.
   struct stat st;
-  if (::fstat(fd, &st) == 0 && (st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) ::fchmod(fd, 0600);
+  if (standin::GetFileSystem() == standin::PosixFileSystem() && ::fstat(fd, &st) == 0 && (st.st_mode & 077) != 0 &&
+      st.st_uid == ::geteuid()) {
+    ::fchmod(fd, 0600);
+  }
   return fd;
 }
 

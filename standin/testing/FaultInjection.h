@@ -89,6 +89,12 @@ class TQPLATFORM_API FaultInjectionFileSystem : public FileSystem {
   int Mkdir(const std::string& path, unsigned int mode) override;
   int Stat(const std::string& path, struct stat* st) override;
   int Fstat(int fd, struct stat* st) override;
+  // Passed through uncounted.
+  int Lock(int fd) override { return base_->Lock(fd); }
+  int Unlock(int fd) override { return base_->Unlock(fd); }
+  int SetBlocking(int fd) override { return base_->SetBlocking(fd); }
+  int ListDir(const std::string& dir, std::vector<std::string>* names) override { return base_->ListDir(dir, names); }
+  FileSystem* Untracked() override { return base_->Untracked(); }
 
  private:
   struct FileState {

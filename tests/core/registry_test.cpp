@@ -30,7 +30,10 @@ std::atomic<int> deletions{0};
 void note(void* p) {
   const int n = watchedCount.load(std::memory_order_acquire);
   for (int i = 0; i < n; ++i) {
-    if (watched[i].load(std::memory_order_relaxed) == p) {
+    void* expected = p;
+    // Once deleted, the address is free for another object (an allocator
+    // such as ThreadSanitizer's hands it out again at once): no longer watched.
+    if (watched[i].compare_exchange_strong(expected, nullptr, std::memory_order_relaxed)) {
       order[i].store(++deletions);
       return;
     }

@@ -1,6 +1,7 @@
 // TqStorage (line reads, whole-file writes) and TqFileSys (exists, copy,
 // delete), on files of a simulated unit.
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -304,10 +305,13 @@ TEST_F(FilesTest, LeftoverTemporaryFilesOfDeadWritersAreRemovedByTheNextWrite) {
   const std::string dead = std::to_string(child);
   const std::string live = std::to_string(::getppid());
 
+  const std::string ours = std::to_string(::getpid());
   struct Row {
     const char* what;
     std::string name;
     bool removed;
+    // Last written before this boot (process ids start again at a boot).
+    bool earlierBoot = false;
   };
   const std::vector<Row> rows = {
       {"dead writer of the target", ".target.bin." + dead + ".0.tmp", true},
@@ -316,6 +320,9 @@ TEST_F(FilesTest, LeftoverTemporaryFilesOfDeadWritersAreRemovedByTheNextWrite) {
       {"dead writer of another file", ".other.bin." + dead + ".0.tmp", false},
       {"not a temporary name", ".target.bin." + dead + ".tmp", false},
       {"no counter", ".target.bin." + dead + "..tmp", false},
+      {"earlier boot, its id now a live process's", ".target.bin." + live + ".4.tmp", true, true},
+      {"earlier boot, its id now ours", ".target.bin." + ours + ".5.tmp", true, true},
+      {"earlier boot, another file", ".other.bin." + live + ".4.tmp", false, true},
   };
   struct Writer {
     const char* what;
@@ -339,7 +346,13 @@ TEST_F(FilesTest, LeftoverTemporaryFilesOfDeadWritersAreRemovedByTheNextWrite) {
   for (const Writer& writer : writers) {
     SCOPED_TRACE(writer.what);
     const std::string dir = unit.makeDir(writer.subdir);
-    for (const Row& row : rows) writeFile(dir + "/" + row.name, "partial");
+    for (const Row& row : rows) {
+      writeFile(dir + "/" + row.name, "partial");
+      if (row.earlierBoot) {
+        struct timespec times[2] = {{946684800, 0}, {946684800, 0}};  // 2000-01-01
+        ASSERT_EQ(::utimensat(AT_FDCWD, (dir + "/" + row.name).c_str(), times, 0), 0);
+      }
+    }
     writer.write(dir);
     EXPECT_EQ(readFile(dir + "/target.bin"), "new");
     for (const Row& row : rows) {

@@ -70,6 +70,46 @@ TEST_F(CustomizeToolTest, SampleImportsAndApplies) {
   EXPECT_EQ(keyValue(saveFile("Settings.ini"), "KeyIllumiPreset"), "10");
 }
 
+// An apply cut by a power loss (its record written, none or some of the keys)
+// is reported by verify and finished by the next plain boot; a finished
+// apply leaves no record.
+TEST_F(CustomizeToolTest, ApplyCutBeforeItFinishedIsFinishedAtTheNextBoot) {
+  bootUnit();
+  ASSERT_EQ(tool({"customize", "import", copySample()}).exitCode, 0);
+  const std::string record = root_ + "/customize-apply.pending";
+  struct Cut {
+    const char* what;
+    const char* recordContent;  // a cut may leave the record empty
+    bool firstKeyWritten;
+  };
+  const Cut cuts[] = {{"before the first key", "", false}, {"after the first key", "a customization apply", true}};
+  for (const Cut& cut : cuts) {
+    SCOPED_TRACE(cut.what);
+    ASSERT_EQ(tool({"boot", "--init"}).exitCode, 0);
+    ASSERT_EQ(tool({"set", "KeyIllumiPreset", "1"}).exitCode, 0);
+    // The first key of the customization, as the library writes it.
+    if (cut.firstKeyWritten) {
+      writeFile(saveFile("Mic.ini"), "BtPhoneSndTalkVol=4\n");
+    }
+    writeFile(record, cut.recordContent);
+    const RunResult verify = tool({"verify"});
+    EXPECT_EQ(verify.exitCode, 1) << verify;
+    EXPECT_TRUE(contains(verify.out, "customize-apply.pending: a customization apply was cut")) << verify;
+    const RunResult boot = tool({"boot"});
+    ASSERT_EQ(boot.exitCode, 0) << boot;
+    EXPECT_TRUE(contains(boot.out, "customization:     interrupted apply finished")) << boot;
+    EXPECT_EQ(keyValue(saveFile("Settings.ini"), "KeyIllumiPreset"), "10");
+    EXPECT_EQ(keyValue(saveFile("Mic.ini"), "NoiseReduction"), "2");
+    EXPECT_FALSE(exists(record));
+    EXPECT_EQ(tool({"verify"}).exitCode, 0);
+    const RunResult again = tool({"boot"});
+    EXPECT_TRUE(contains(again.out, "not applied (no initialisation)")) << again;
+  }
+  const RunResult applied = tool({"customize", "apply"});
+  ASSERT_EQ(applied.exitCode, 0) << applied;
+  EXPECT_FALSE(exists(record)) << "a finished apply left its record";
+}
+
 TEST_F(CustomizeToolTest, HdCameraTakesTheHdGuideLines) {
   bootUnit({"VH-C306", "--camera-hd", "1"});
   ASSERT_EQ(tool({"customize", "import", copySample()}).exitCode, 0);

@@ -1,6 +1,7 @@
 // customize check | import | apply: dealer customization files.
 #include <cstring>
 
+#include "ApplyMarker.h"
 #include "Commands.h"
 #include "Files.h"
 #include "SafeFile.h"
@@ -290,11 +291,15 @@ int cmdCustomizeApply(Context& ctx) {
   const UnitPath saveDir = session->saveDir();
   std::string problem = stored ? settingsStoreProblem(saveDir) : std::string();
   if (!problem.empty()) return fail(ctx.io, "customization not applied: " + problem);
+  // A cut from here on leaves half a customization: the next boot finishes it.
+  std::string markError;
+  if (stored && !markApplyStarted(&markError)) return fail(ctx.io, markError);
   standin::testing::ScopedLogCapture capture;
   CustomizeSysDataProduct customize;
   const bool result = customize.afterInitialize(CustomizeSysData::INITIALIZE_ALL);
   problem = stored ? settingsStoreProblem(saveDir) : std::string();
   if (!problem.empty()) return fail(ctx.io, "customization not applied: " + problem);
+  if (!markApplyFinished(&markError)) return fail(ctx.io, markError);
   for (const std::string& m : capture.messages()) ctx.io.err << "sysdatactl: library: " << trimNewline(m) << "\n";
   const bool kept = unitIsRegularFile(session->storedCustomization());
   const std::string state = !stored ? "none stored" : (kept ? "applied (kept)" : "applied (one-shot, removed)");

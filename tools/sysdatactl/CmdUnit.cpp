@@ -6,6 +6,7 @@
 #include <iostream>
 #include <set>
 
+#include "ApplyMarker.h"
 #include "Commands.h"
 #include "Files.h"
 #include "SafeFile.h"
@@ -214,6 +215,9 @@ int cmdBoot(Context& ctx) {
       if (!problem.empty()) failures.push_back("cannot make the calibration file: " + problem);
     }
 
+    // A customization apply cut by a power loss is finished now, at the
+    // first power-on after it (an initialisation applies it anyway).
+    const bool applyCut = applyPending();
     if (initialise) {
       const sysdata::SettingsFileDef* files = sysdata::productFiles();
       for (std::size_t i = 0; i < sysdata::kProductFileCount; ++i) {
@@ -241,8 +245,23 @@ int cmdBoot(Context& ctx) {
       } else {
         customization = unitIsRegularFile(session->storedCustomization()) ? "applied (kept)" : "applied (one-shot, removed)";
       }
+    } else if (applyCut) {
+      const bool stored = unitIsRegularFile(session->storedCustomization());
+      const std::string problem = stored ? settingsStoreProblem(session->saveDir()) : "";
+      if (problem.empty()) {
+        CustomizeSysDataProduct customize;
+        customize.afterInitialize(CustomizeSysData::INITIALIZE_ALL);
+        customization = "interrupted apply finished";
+      } else {
+        customization = "interrupted apply not finished";
+        failures.push_back("customization not applied: " + problem);
+      }
     } else {
       customization = "not applied (no initialisation)";
+    }
+    if (applyCut && failures.empty()) {
+      std::string markError;
+      if (!markApplyFinished(&markError)) failures.push_back(markError);
     }
     reportLog(ctx, capture);
     // A first boot whose initialisation did not complete is not counted, so

@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <set>
 
+#include "ApplyMarker.h"
 #include "Commands.h"
 #include "Files.h"
 #include "SafeFile.h"
@@ -61,6 +62,10 @@ int cmdVerify(Context& ctx) {
   std::vector<Problem> problems;
   for (const std::string& dir : {unit.config.saveDir, unit.config.calibrationDir, std::string("/Syslog")}) {
     if (!unitIsDirectory(UnitPath(dir))) problems.push_back({dir, "", "host directory missing"});
+  }
+  if (applyPending()) {
+    problems.push_back({kApplyMarkerName, "",
+                        "a customization apply was cut before it finished (the next boot finishes it)"});
   }
   int checkedFiles = 0;
   int checkedKeys = 0;

@@ -172,6 +172,22 @@ bool replaceUnitFile(const UnitPath& path, const std::string& content, unsigned 
   return false;
 }
 
+bool removeUnitFile(const UnitPath& path, std::string* reason) {
+  if (standin::unit::Unlink(path.host()) != 0) {
+    if (errno == ENOENT) return true;
+    *reason = errnoText(errno);
+    return false;
+  }
+  const std::string& host = path.host();
+  const std::size_t slash = host.rfind('/');
+  const std::string dir = slash == 0 || slash == std::string::npos ? "/" : host.substr(0, slash);
+  if (standin::unit::SyncDir(dir) != 0) {
+    *reason = errnoText(errno);
+    return false;
+  }
+  return true;
+}
+
 bool makeUnitDirectories(const UnitPath& dir, std::string* reason) {
   std::string partial;
   std::size_t pos = 1;

@@ -61,6 +61,9 @@ bool replaceUnitFile(const UnitPath& path, const std::string& content, unsigned 
 // Makes the directory and each missing one above it, following no link on
 // the way (a link is refused with "'data' is a symbolic link, which is not
 // followed here").
+// Removes a file durably (the directory synced after); a missing file is
+// fine. False with the system's reason.
+bool removeUnitFile(const UnitPath& path, std::string* reason);
 bool makeUnitDirectories(const UnitPath& dir, std::string* reason);
 
 // A directory's device and inode, for telling a directory of this machine
