@@ -1144,7 +1144,12 @@ void unitOwnedByNobody(Env& env) {
 // listed ("left: ..."), which must hold the filler alone.
 void smallDevShm(Env& env, int freeKb) {
   if (::geteuid() != 0) return;
+  // The namespace's mounts must not reach the machine's. unshare's own
+  // "--propagation private" needs "/" to be a mount point, which it is not in
+  // a chroot: make private the closest mount above /dev/shm instead.
   const std::string script =
+      "mount --make-rprivate / 2>/dev/null || mount --make-rprivate /dev 2>/dev/null ||"
+      " mount --make-private /dev/shm || exit 98\n"
       "mount -t tmpfs -o size=64k tmpfs /dev/shm || exit 99\n"
       "dd if=/dev/zero of=/dev/shm/filler bs=1k count=" +
       std::to_string(64 - freeKb) +
@@ -1152,7 +1157,7 @@ void smallDevShm(Env& env, int freeKb) {
       "\"$@\"; rc=$?\n"
       "echo \"left: $(ls -A /dev/shm | tr '\\n' ' ')\"\n"
       "exit $rc\n";
-  env.wrapper = {"/usr/bin/unshare", "-m", "--propagation", "private", "/bin/sh", "-c", script, "sh"};
+  env.wrapper = {"/usr/bin/unshare", "-m", "--propagation", "unchanged", "/bin/sh", "-c", script, "sh"};
 }
 
 void onlyFillerLeft(const Env&, const RunResult& r) {
