@@ -34,7 +34,7 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-for cmd in hyperfine sqlite3 python3; do
+for cmd in hyperfine sqlite3 python3; do  # scripts/deps.sh ci brings the first two
   command -v "$cmd" >/dev/null || { echo "tool-vs-sqlite.sh: needs $cmd (apt-get install $cmd)" >&2; exit 2; }
 done
 if [ -z "$tool" ]; then
