@@ -9,7 +9,8 @@
 #    internal path resolution, seen in the source.
 # The one exception is SafeFile.cpp: the files outside every unit (what the
 # user names, TMPDIR, the unit's directory itself), each call refusing a
-# path beneath the unit's root.
+# path beneath the unit's root. There every plain call says on its line why
+# it is no way into a unit ("// door-ok: why"), so a new one has to.
 #
 #   cmake -DNM=nm -DOBJECTS="a.o;b.o" -DSOURCES="a.cpp;b.cpp" -P check_one_door.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -56,8 +57,18 @@ foreach(object IN LISTS OBJECTS)
   endforeach()
 endforeach()
 
+set(plain_call_pattern "::(${alternatives}|fdopendir|mkdtemp)(64)?\\(")
 foreach(source IN LISTS SOURCES)
   get_filename_component(stem "${source}" NAME_WE)
+  if(stem STREQUAL allowed)
+    file(STRINGS "${source}" calls REGEX "${plain_call_pattern}")
+    foreach(call IN LISTS calls)
+      if(NOT call MATCHES "// door-ok: ")
+        string(STRIP "${call}" call)
+        string(APPEND failures "  ${stem}: a plain call without '// door-ok: why': ${call}\n")
+      endif()
+    endforeach()
+  endif()
   if(stem STREQUAL allowed OR stem STREQUAL unit_layer)
     continue()
   endif()

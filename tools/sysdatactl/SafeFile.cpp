@@ -66,7 +66,7 @@ std::string unitHostPathOf(const std::string& path) {
   std::string tail;
   for (int depth = 0; depth < 256 && !head.empty(); ++depth) {
     char resolved[PATH_MAX];
-    if (::realpath(head.c_str(), resolved) != nullptr) {
+    if (::realpath(head.c_str(), resolved) != nullptr) {  // door-ok: resolves a path the user named, to tell whether it leads into the unit
       const std::string real = std::string(resolved) + tail;
       if (real == root) return std::string();
       return below(root, real);
@@ -104,7 +104,7 @@ ReadResult readRegularFile(int dirFd, const std::string& path, std::size_t limit
   // waiting for a writer; O_NOFOLLOW: a final link fails with ELOOP.
   int fd;
   do {
-    fd = ::openat(dirFd, path.c_str(), O_RDONLY | (followLink ? 0 : O_NOFOLLOW) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    fd = ::openat(dirFd, path.c_str(), O_RDONLY | (followLink ? 0 : O_NOFOLLOW) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);  // door-ok: a file the user named; AT_FDCWD paths were refused above when beneath the unit
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     const int error = errno;
@@ -124,9 +124,9 @@ ReadResult readRegularFile(int dirFd, const std::string& path, std::size_t limit
 std::string readProblem(const std::string& path) {
   if (refuseUnitPath(path)) return errnoText(errno);
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? "no such file" : errnoText(errno);
+  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? "no such file" : errnoText(errno);  // door-ok: a file the user named, refused above when beneath the unit
   if (!S_ISREG(st.st_mode)) return "not a regular file";
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);  // door-ok: the same file the user named
   if (fd < 0) return errnoText(errno);
   ::close(fd);
   return std::string();
@@ -134,10 +134,10 @@ std::string readProblem(const std::string& path) {
 
 std::string createProblem(const std::string& dir) {
   if (refuseUnitPath(dir)) return errnoText(errno);
-  const int fd = ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const int fd = ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);  // door-ok: a directory the user named (export target), refused above when beneath the unit
   if (fd < 0) return errnoText(errno);
   int error = 0;
-  if (::faccessat(fd, ".", W_OK | X_OK, 0) != 0) {
+  if (::faccessat(fd, ".", W_OK | X_OK, 0) != 0) {  // door-ok: on the descriptor of that directory
     error = errno;
   } else {
     struct statvfs vfs;
@@ -160,7 +160,7 @@ std::string createProblem(const std::string& dir) {
 bool isRegularFileNoFollow(const std::string& path, long long* size) {
   if (refuseUnitPath(path)) return false;
   struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;  // door-ok: a file the user named, refused above when beneath the unit
   *size = static_cast<long long>(st.st_size);
   return true;
 }
@@ -168,9 +168,9 @@ bool isRegularFileNoFollow(const std::string& path, long long* size) {
 bool listDirectory(const std::string& dir, std::vector<std::string>* names) {
   names->clear();
   if (refuseUnitPath(dir)) return false;
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);  // door-ok: TMPDIR or another directory outside every unit, refused above when beneath one
   if (fd < 0) return false;
-  DIR* d = ::fdopendir(fd);
+  DIR* d = ::fdopendir(fd);  // door-ok: on the descriptor just opened
   if (d == nullptr) {
     ::close(fd);
     return false;
@@ -186,19 +186,19 @@ bool listDirectory(const std::string& dir, std::vector<std::string>* names) {
 bool isDirectory(const std::string& path) {
   if (refuseUnitPath(path)) return false;
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);  // door-ok: a path the user named, refused above when beneath the unit
 }
 
 bool isRegularFile(const std::string& path) {
   if (refuseUnitPath(path)) return false;
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);  // door-ok: a path the user named, refused above when beneath the unit
 }
 
 bool pathExists(const std::string& path) {
   if (refuseUnitPath(path)) return false;
   struct stat st;
-  if (::stat(path.c_str(), &st) == 0) return true;
+  if (::stat(path.c_str(), &st) == 0) return true;  // door-ok: a path the user named, refused above when beneath the unit
   // Something is there that cannot be looked into (a dangling link is not).
   return errno != ENOENT && errno != ENOTDIR;
 }
@@ -213,7 +213,7 @@ bool makeDirectories(const std::string& path) {
     partial = path.substr(0, slash);
     pos = slash + 1;
     if (partial.empty() || partial.back() == '/') continue;
-    if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;  // door-ok: the export directory the user named, refused above when beneath the unit
   }
   return isDirectory(path);
 }
@@ -224,11 +224,11 @@ namespace {
 // followed, so it never leaves the tree it was given.
 void removeTreeAt(int dirFd, const std::string& name, int depth) {
   struct stat st;
-  if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+  if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;  // door-ok: relative to a tree outside every unit, no link followed
   if (S_ISDIR(st.st_mode) && depth < 64) {
-    const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);  // door-ok: the same tree, no link followed
     if (fd >= 0) {
-      if (DIR* d = ::fdopendir(fd)) {
+      if (DIR* d = ::fdopendir(fd)) {  // door-ok: on the descriptor just opened
         std::vector<std::string> names;
         while (const dirent* entry = ::readdir(d)) {
           if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
@@ -241,9 +241,9 @@ void removeTreeAt(int dirFd, const std::string& name, int depth) {
         ::close(fd);
       }
     }
-    ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR);
+    ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR);  // door-ok: the same tree
   } else {
-    ::unlinkat(dirFd, name.c_str(), 0);
+    ::unlinkat(dirFd, name.c_str(), 0);  // door-ok: the same tree
   }
 }
 
@@ -256,12 +256,12 @@ void removeTree(const std::string& path) {
 
 std::string absolutePath(const std::string& path) {
   char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) != nullptr) return resolved;
+  if (::realpath(path.c_str(), resolved) != nullptr) return resolved;  // door-ok: the --root or a path the user named, before any unit is powered on
   return std::string();
 }
 
 bool changeDirectory(const std::string& dir, std::string* error) {
-  if (refuseUnitPath(dir) || ::chdir(dir.c_str()) != 0) {
+  if (refuseUnitPath(dir) || ::chdir(dir.c_str()) != 0) {  // door-ok: a directory the user named, refused when beneath the unit
     *error = "cannot enter '" + dir + "': " + errnoText(errno);
     return false;
   }
@@ -272,38 +272,25 @@ std::string makeThrowAwayDirectory(const std::string& parent, const std::string&
   std::string pattern = parent + "/" + prefix + "XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
-  if (::mkdtemp(buf.data()) == nullptr) return std::string();
+  if (::mkdtemp(buf.data()) == nullptr) return std::string();  // door-ok: a throw-away unit under TMPDIR, made before it is powered on
   const std::string dir = absolutePath(buf.data());
   if (dir.empty()) return dir;
-  const int fd = ::open((dir + "/" + marker).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = ::open((dir + "/" + marker).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);  // door-ok: the marker of that throw-away unit, before it is powered on
   if (fd >= 0) ::close(fd);
   return dir;
 }
 
 bool isMarkedDirectory(const std::string& path, const std::string& marker) {
   struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;  // door-ok: a throw-away unit of a dead run under TMPDIR, none powered on
   struct stat mark;
-  return ::lstat((path + "/" + marker).c_str(), &mark) == 0 && S_ISREG(mark.st_mode);
-}
-
-int openAndLockDirectory(const std::string& root) {
-  const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return -1;
-  while (::flock(fd, LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
-    const int saved = errno;
-    ::close(fd);
-    errno = saved;
-    return -1;
-  }
-  return fd;
+  return ::lstat((path + "/" + marker).c_str(), &mark) == 0 && S_ISREG(mark.st_mode);  // door-ok: its marker, no link followed
 }
 
 FileState fileState(const std::string& path) {
   FileState state;
   struct stat st;
-  if (refuseUnitPath(path) || ::lstat(path.c_str(), &st) != 0) return state;
+  if (refuseUnitPath(path) || ::lstat(path.c_str(), &st) != 0) return state;  // door-ok: a file the user named, refused when beneath the unit
   state.exists = true;
   state.dev = static_cast<unsigned long long>(st.st_dev);
   state.ino = static_cast<unsigned long long>(st.st_ino);
@@ -317,7 +304,7 @@ bool directoryChain(const std::string& dir, std::vector<std::pair<unsigned long 
   chain->clear();
   // Only looked at, never read or written: the climb may pass through a
   // unit's directories when dir lies in one, which is what it is to find.
-  int fd = ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  int fd = ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);  // door-ok: looked at, never read or written: the identity of each directory above it
   if (fd < 0) return false;
   for (int depth = 0; depth < 4096; ++depth) {
     struct stat st;
@@ -325,7 +312,7 @@ bool directoryChain(const std::string& dir, std::vector<std::pair<unsigned long 
     const auto id = std::make_pair(static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino));
     if (!chain->empty() && chain->back() == id) break;  // "/" is its own parent
     chain->push_back(id);
-    const int up = ::openat(fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int up = ::openat(fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);  // door-ok: the parent of a directory only looked at
     ::close(fd);
     fd = up;
     if (fd < 0) break;

@@ -102,9 +102,6 @@ std::string makeThrowAwayDirectory(const std::string& parent, const std::string&
 // A directory of this user, not a link, holding a regular file marker.
 bool isMarkedDirectory(const std::string& path, const std::string& marker);
 
-// An open descriptor of the unit's directory itself, holding the
-// exclusive flock that is the unit's lock; -1 with errno.
-int openAndLockDirectory(const std::string& root);
 
 // What identifies one state of a file: a replacement gives a new inode, a
 // rewrite a new change time.
