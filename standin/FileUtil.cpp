@@ -332,23 +332,6 @@ int TryLockOnce(int fd) {
   }
 }
 
-bool BlockingLock(int fd) {
-  struct flock fl = {};
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = 0;
-  fl.l_len = 0;
-  for (;;) {
-    if (::fcntl(fd, F_OFD_SETLKW, &fl) == 0) return true;
-    if (errno == EINTR) continue;
-    if (errno != EINVAL) return false;
-    while (::flock(fd, LOCK_EX) != 0) {
-      if (errno != EINTR) return false;
-    }
-    return true;
-  }
-}
-
 // Polls until the lock is taken or the end (monotonic ms) has passed. The
 // pause grows from a tenth of a millisecond to 5 ms, so a lock handed over
 // quickly is taken quickly and a long wait costs little; the deadline is read
@@ -385,13 +368,12 @@ void SetWaitDeadline(long long monotonicMs) { g_waitDeadlineMs.store(monotonicMs
 
 long long WaitDeadline() { return g_waitDeadlineMs.load(); }
 
-// Locks go through the seam only when a test has put another file system in
-// place (one in memory, say); on the disk they are the OFD locks above, whose
-// waits the process's deadline bounds.
+// A wait without a deadline is the current file system's own lock (on the
+// disk an OFD lock; in a test, whatever the test put in place). With a
+// deadline, the lock of the disk is polled so that the wait ends in time.
 bool LockFd(int fd) {
   FileSystem* fs = GetFileSystem();
-  if (fs != PosixFileSystem()) return fs->Lock(fd) == 0;
-  if (g_waitDeadlineMs.load(std::memory_order_relaxed) == 0) return BlockingLock(fd);
+  if (fs != PosixFileSystem() || g_waitDeadlineMs.load(std::memory_order_relaxed) == 0) return fs->Lock(fd) == 0;
   return PollLock(fd, 0);
 }
 
@@ -401,17 +383,7 @@ bool LockFdFor(int fd, long long maxMs) {
   return PollLock(fd, MonotonicMs() + (maxMs > 0 ? maxMs : 1));
 }
 
-void UnlockFd(int fd) {
-  FileSystem* fs = GetFileSystem();
-  if (fs != PosixFileSystem()) {
-    fs->Unlock(fd);
-    return;
-  }
-  struct flock fl = {};
-  fl.l_type = F_UNLCK;
-  fl.l_whence = SEEK_SET;
-  if (::fcntl(fd, F_OFD_SETLK, &fl) != 0) ::flock(fd, LOCK_UN);
-}
+void UnlockFd(int fd) { GetFileSystem()->Unlock(fd); }
 
 bool WriteFileAtomically(const std::string& path, const std::string& content, int* keepFd) {
   AtomicWriter writer;

@@ -30,6 +30,22 @@
 
 namespace reliability {
 
+// A row's name as GoogleTest accepts it: letters and digits, every other run
+// of characters one '_'.
+inline std::string testName(const char* name) {
+  std::string out;
+  for (const char* p = name; *p != '\0'; ++p) {
+    const char c = *p;
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+      out += c;
+    } else if (!out.empty() && out.back() != '_') {
+      out += '_';
+    }
+  }
+  while (!out.empty() && out.back() == '_') out.pop_back();
+  return out;
+}
+
 inline double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }

@@ -305,19 +305,7 @@ TEST_P(PowerCut, EveryFileIsWholeOldOrWholeNewAfterACutAtAnyStep) {
               tally.strays);
 }
 
-std::string rowName(const ::testing::TestParamInfo<Operation>& info) {
-  std::string out;
-  for (const char* p = info.param.name; *p != '\0'; ++p) {
-    const char c = *p;
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
-      out += c;
-    } else if (!out.empty() && out.back() != '_') {
-      out += '_';
-    }
-  }
-  while (!out.empty() && out.back() == '_') out.pop_back();
-  return out;
-}
+std::string rowName(const ::testing::TestParamInfo<Operation>& info) { return reliability::testName(info.param.name); }
 
 INSTANTIATE_TEST_SUITE_P(Operations, PowerCut, ::testing::ValuesIn(operations()), rowName);
 

@@ -92,6 +92,20 @@ bool refuseUnitPath(const std::string& path) {
 
 }  // namespace
 
+ReadResult openFailure(int error, std::size_t limit) {
+  ReadResult result;
+  result.limit = limit;
+  if (error == ENOENT || error == ENOTDIR) {
+    result.status = ReadStatus::kMissing;
+  } else if (error == ELOOP || error == ENXIO || error == EISDIR) {
+    result.status = ReadStatus::kNotRegular;
+  } else {
+    result.status = ReadStatus::kError;
+    result.error = error;
+  }
+  return result;
+}
+
 ReadResult readRegularFile(int dirFd, const std::string& path, std::size_t limit, std::string* content,
                            bool followLink) {
   ReadResult result;
@@ -106,18 +120,7 @@ ReadResult readRegularFile(int dirFd, const std::string& path, std::size_t limit
   do {
     fd = ::openat(dirFd, path.c_str(), O_RDONLY | (followLink ? 0 : O_NOFOLLOW) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);  // door-ok: a file the user named; AT_FDCWD paths were refused above when beneath the unit
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    const int error = errno;
-    if (error == ENOENT || error == ENOTDIR) {
-      result.status = ReadStatus::kMissing;
-    } else if (error == ELOOP || error == ENXIO || error == EISDIR) {
-      result.status = ReadStatus::kNotRegular;
-    } else {
-      result.status = ReadStatus::kError;
-      result.error = error;
-    }
-    return result;
-  }
+  if (fd < 0) return openFailure(errno, limit);
   return readOpenFile(fd, limit, content);
 }
 

@@ -50,6 +50,10 @@ struct ReadResult {
   std::string reason() const;
 };
 
+// What a failed non-blocking, non-following open of a file to read means:
+// nothing there, something that is not a regular file, or another error.
+ReadResult openFailure(int error, std::size_t limit);
+
 // Reads the whole regular file at path (relative to dirFd) into *content.
 // A final link is not followed (it is kNotRegular), a FIFO does not block.
 // With followLink, a final link is followed (for a path the user named).

@@ -125,22 +125,9 @@ ReadResult readOpenFile(int fd, std::size_t limit, std::string* content) {
 }
 
 ReadResult readUnitFile(const UnitPath& path, std::size_t limit, std::string* content, bool followLink) {
-  ReadResult result;
-  result.limit = limit;
   // O_NONBLOCK: a FIFO opens at once instead of waiting for a writer.
   const int fd = standin::unit::Open(path.host(), O_RDONLY | (followLink ? 0 : O_NOFOLLOW) | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
-    const int error = errno;
-    if (error == ENOENT || error == ENOTDIR) {
-      result.status = ReadStatus::kMissing;
-    } else if (error == ELOOP || error == ENXIO || error == EISDIR) {
-      result.status = ReadStatus::kNotRegular;
-    } else {
-      result.status = ReadStatus::kError;
-      result.error = error;
-    }
-    return result;
-  }
+  if (fd < 0) return openFailure(errno, limit);
   return readOpenFile(fd, limit, content);
 }
 
