@@ -381,10 +381,35 @@ std::vector<std::string> NamesWithPrefix(const std::string& prefix) {
 }
 
 // Segments first, the claim last: while any segment is left the prefix stays
-// taken. Caller holds the dir lock.
+// taken. Caller holds the dir lock, or is the emergency power-off.
+//
+// This is the power-off of a process that may have run out of memory, so it
+// allocates nothing: the directory is read with getdents64 into a buffer on
+// the stack (opendir would fail for want of memory and leave the segments)
+// and entries are removed relative to its descriptor. Removing while reading
+// may make a pass skip an entry, so passes repeat until one removes nothing.
 void RemoveNamespace(const std::string& prefix) {
-  for (const std::string& name : NamesWithPrefix(prefix)) ::unlink(ShmPath(name).c_str());
-  ::unlink(ShmPath(prefix).c_str());
+  const int dir = ::open(kShmDir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  for (int pass = 0; pass < 16; ++pass) {
+    bool removed = false;
+    if (::lseek(dir, 0, SEEK_SET) != 0) break;
+    alignas(struct dirent64) char buf[4096];
+    for (;;) {
+      const ssize_t n = ::getdents64(dir, buf, sizeof buf);
+      if (n <= 0) break;
+      for (ssize_t off = 0; off < n;) {
+        const struct dirent64* entry = reinterpret_cast<const struct dirent64*>(buf + off);
+        off += entry->d_reclen;
+        const char* name = entry->d_name;
+        if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0 || name[prefix.size()] == '\0') continue;
+        if (::unlinkat(dir, name, 0) == 0) removed = true;
+      }
+    }
+    if (!removed) break;
+  }
+  ::unlinkat(dir, prefix.c_str(), 0);
+  ::close(dir);
 }
 
 // Half-made claim files of killed runs: ".tq-sim-claim-<pid>-<n>".
