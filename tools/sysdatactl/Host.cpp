@@ -209,7 +209,14 @@ void InterruptWatch::finish() {
 HostSession::HostSession(const Unit& unit) : HostSession(unit, false) {}
 
 HostSession::HostSession(const Unit& unit, bool ephemeralRoot) : unit_(unit), ephemeral_(ephemeralRoot) {
-  powerOn();
+  // A constructor that throws gets no destructor: a power-on that runs out
+  // of memory half way powers off here, or its segments would stay.
+  try {
+    powerOn();
+  } catch (...) {
+    powerOff();
+    throw;
+  }
 }
 
 namespace {
@@ -391,7 +398,9 @@ void HostSession::powerOn() {
                            static_cast<SystemDef::SYS_INFO_DESTINATION>(c.destination));
 }
 
-HostSession::~HostSession() {
+HostSession::~HostSession() { powerOff(); }
+
+void HostSession::powerOff() {
   for (int fd : reserve_) ::close(fd);
   reserve_.clear();
   if (!unit_.root.empty()) {
@@ -408,7 +417,9 @@ HostSession::~HostSession() {
     } catch (...) {
     }
   }
+  unit_.root.clear();
   if (lockFd_ >= 0) ::close(lockFd_);
+  lockFd_ = -1;
   interrupts_.finish();
 }
 

@@ -119,6 +119,9 @@ class HostSession {
  private:
   HostSession(const Unit& unit, bool ephemeralRoot);
   void powerOn();
+  // Once, whatever of the power-on was done; the destructor, or a power-on
+  // that threw.
+  void powerOff();
 
   Unit unit_;
   bool ephemeral_ = false;
