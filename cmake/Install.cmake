@@ -33,10 +33,11 @@ endif()
 target_compile_features(sysdataproduct INTERFACE cxx_std_17)
 target_compile_features(tqplatform INTERFACE cxx_std_17)
 
-# Installed programs find the installed libraries beside them.
+# Installed programs find the installed libraries beside them (a program
+# linked statically loads none, and a static program may carry no run path).
 file(RELATIVE_PATH _sysdata_rel_lib ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}
      ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR})
-if(TARGET sysdatactl)
+if(TARGET sysdatactl AND NOT SYSDATA_STATIC_TOOL)
   set_target_properties(sysdatactl PROPERTIES INSTALL_RPATH "$ORIGIN/${_sysdata_rel_lib}")
 endif()
 

@@ -31,7 +31,10 @@
 // must come before the C library in the process's global symbol scope (link it
 // into the executable, or preload it). Where it does not, the product's calls
 // would reach the C library directly and units would share the machine's
-// segments, so a power-on with a root refuses, saying how to link.
+// segments, so a power-on with a root refuses, saying how to link. A program
+// linked statically has no C library to forward to (and no other shm_open
+// than this one): there the wrapper opens the name in /dev/shm itself, as the
+// C library would.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -44,6 +47,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -72,13 +76,50 @@ constexpr std::size_t kClaimReadLimit = 16384;
 using ShmOpenFn = int (*)(const char*, int, mode_t);
 using ShmUnlinkFn = int (*)(const char*);
 
+// The C library's rules for a segment name: leading slashes dropped, then a
+// non-empty name of at most NAME_MAX with no slash, and not "." or "..".
+// Fills in "/dev/shm/<name>", or returns false with errno set.
+bool SegmentPath(const char* name, char (&path)[sizeof(kShmDir) + NAME_MAX + 1]) {
+  while (*name == '/') ++name;
+  const std::size_t length = std::strlen(name);
+  if (length == 0 || length > NAME_MAX || std::strchr(name, '/') != nullptr || std::strcmp(name, ".") == 0 ||
+      std::strcmp(name, "..") == 0) {
+    errno = length > NAME_MAX ? ENAMETOOLONG : EINVAL;
+    return false;
+  }
+  std::memcpy(path, kShmDir, sizeof(kShmDir) - 1);
+  path[sizeof(kShmDir) - 1] = '/';
+  std::memcpy(path + sizeof(kShmDir), name, length + 1);
+  return true;
+}
+
+int DirectShmOpen(const char* name, int oflag, mode_t mode) {
+  char path[sizeof(kShmDir) + NAME_MAX + 1];
+  if (!SegmentPath(name, path)) return -1;
+  return ::open(path, oflag | O_NOFOLLOW | O_CLOEXEC, mode);
+}
+
+int DirectShmUnlink(const char* name) {
+  char path[sizeof(kShmDir) + NAME_MAX + 1];
+  if (!SegmentPath(name, path)) return -1;
+  const int rc = ::unlink(path);
+  if (rc != 0 && errno == EPERM) errno = EACCES;
+  return rc;
+}
+
 ShmOpenFn RealShmOpen() {
-  static const ShmOpenFn fn = reinterpret_cast<ShmOpenFn>(::dlsym(RTLD_NEXT, "shm_open"));
+  static const ShmOpenFn fn = []() {
+    const auto found = reinterpret_cast<ShmOpenFn>(::dlsym(RTLD_NEXT, "shm_open"));
+    return found != nullptr ? found : &DirectShmOpen;
+  }();
   return fn;
 }
 
 ShmUnlinkFn RealShmUnlink() {
-  static const ShmUnlinkFn fn = reinterpret_cast<ShmUnlinkFn>(::dlsym(RTLD_NEXT, "shm_unlink"));
+  static const ShmUnlinkFn fn = []() {
+    const auto found = reinterpret_cast<ShmUnlinkFn>(::dlsym(RTLD_NEXT, "shm_unlink"));
+    return found != nullptr ? found : &DirectShmUnlink;
+  }();
   return fn;
 }
 
@@ -148,14 +189,13 @@ void Publish(const std::string& prefix) {
   g_published.store(word);
 }
 
-std::string Published() {
+// The published prefix into a buffer of its own: a signal handler reads it.
+void Published(char (&prefix)[kPrefixLength + 1]) {
   const std::uint64_t word = g_published.load();
-  std::string prefix;
   const std::size_t n = static_cast<std::size_t>(word & 0xFF);
-  for (std::size_t i = 0; i < n && i < kPrefixLength; ++i) {
-    prefix.push_back(static_cast<char>((word >> (8 * (i + 1))) & 0xFF));
-  }
-  return prefix;
+  std::size_t i = 0;
+  for (; i < n && i < kPrefixLength; ++i) prefix[i] = static_cast<char>((word >> (8 * (i + 1))) & 0xFF);
+  prefix[i] = '\0';
 }
 
 // Whether this library's shm_open and shm_unlink are the ones the process's
@@ -388,7 +428,9 @@ std::vector<std::string> NamesWithPrefix(const std::string& prefix) {
 // the stack (opendir would fail for want of memory and leave the segments)
 // and entries are removed relative to its descriptor. Removing while reading
 // may make a pass skip an entry, so passes repeat until one removes nothing.
-void RemoveNamespace(const std::string& prefix) {
+// It is also what a signal handler calls: only calls that are safe there.
+void RemoveNamespace(const char* prefix) {
+  const std::size_t length = std::strlen(prefix);
   const int dir = ::open(kShmDir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) return;
   for (int pass = 0; pass < 16; ++pass) {
@@ -402,15 +444,17 @@ void RemoveNamespace(const std::string& prefix) {
         const struct dirent64* entry = reinterpret_cast<const struct dirent64*>(buf + off);
         off += entry->d_reclen;
         const char* name = entry->d_name;
-        if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0 || name[prefix.size()] == '\0') continue;
+        if (std::strncmp(name, prefix, length) != 0 || name[length] == '\0') continue;
         if (::unlinkat(dir, name, 0) == 0) removed = true;
       }
     }
     if (!removed) break;
   }
-  ::unlinkat(dir, prefix.c_str(), 0);
+  ::unlinkat(dir, prefix, 0);
   ::close(dir);
 }
+
+void RemoveNamespace(const std::string& prefix) { RemoveNamespace(prefix.c_str()); }
 
 // Half-made claim files of killed runs: ".tq-sim-claim-<pid>-<n>".
 void RemoveDeadTemporaries() {
@@ -653,8 +697,9 @@ void RemoveSimNamespace() {
 }
 
 void RemoveSimNamespaceNow() {
-  const std::string prefix = Published();
-  if (prefix.empty()) return;
+  char prefix[kPrefixLength + 1];
+  Published(prefix);
+  if (prefix[0] == '\0') return;
   RemoveNamespace(prefix);
 }
 

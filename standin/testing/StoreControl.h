@@ -49,8 +49,9 @@ TQPLATFORM_API std::string SimShmPrefixCandidate(const std::string& root, unsign
 // unusable, or the user's claim lock could not be taken in time.
 TQPLATFORM_API bool ClaimSimSegments(std::string* why);
 // RemoveSimSegments for a power-off that must not wait: removes the
-// segments and claim of the namespace claimed last, taking no lock. Safe
-// while another thread of the process is inside the stand-in.
+// segments and claim of the namespace claimed last, taking no lock and
+// asking for no memory. Safe while another thread of the process is inside
+// the stand-in, and in a signal handler.
 TQPLATFORM_API void RemoveSimSegmentsNow();
 
 // Every wait of this process for an inter-process lock (records, the claim
