@@ -5,11 +5,13 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <pthread.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -124,17 +126,13 @@ int lockUnitDirectory(const std::string& root, std::string* error) {
 namespace {
 
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-// Wakes the watcher when the command is done.
-constexpr int kWake = SIGUSR2;
-constexpr std::chrono::milliseconds kInterruptGrace{500};
+constexpr suseconds_t kInterruptGraceUs = 500000;
 
-sigset_t watchedSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (int sig : kInterrupts) sigaddset(&set, sig);
-  sigaddset(&set, kWake);
-  return set;
-}
+// What the handlers share with the command: written before they are
+// installed, read by them only.
+volatile std::sig_atomic_t g_pendingSignal = 0;
+char g_throwAwayRoot[PATH_MAX] = {};
+struct sigaction g_savedActions[sizeof(kInterrupts) / sizeof(kInterrupts[0]) + 1];
 
 [[noreturn]] void endBySignal(int sig) {
   ::signal(sig, SIG_DFL);
@@ -146,64 +144,70 @@ sigset_t watchedSignals() {
   ::_exit(128 + sig);
 }
 
+// The first interrupt is noted, and the grace period starts.
+void onInterrupt(int sig) {
+  if (g_pendingSignal != 0) return;
+  g_pendingSignal = sig;
+  const int saved = errno;
+  struct itimerval grace = {};
+  grace.it_value.tv_usec = kInterruptGraceUs;
+  ::setitimer(ITIMER_REAL, &grace, nullptr);
+  errno = saved;
+}
+
+// The grace period is over and the command has not powered off: it is
+// stuck, maybe holding what a normal power-off would wait for. Only what is
+// safe in a signal handler: no memory, no locks.
+void onStuck(int) {
+  standin::testing::RemoveSimSegmentsNow();
+  if (g_throwAwayRoot[0] != '\0') removeTreeNow(g_throwAwayRoot);
+  endBySignal(g_pendingSignal != 0 ? static_cast<int>(g_pendingSignal) : SIGTERM);
+}
+
+void install(int sig, void (*handler)(int), struct sigaction* saved) {
+  struct sigaction action = {};
+  action.sa_handler = handler;
+  // Interrupted system calls go on: the command finishes, then the signal
+  // takes effect.
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  for (int other : kInterrupts) sigaddset(&action.sa_mask, other);
+  ::sigaction(sig, &action, saved);
+}
+
 }  // namespace
 
-bool InterruptWatch::start(std::function<void()> emergencyPowerOff) {
-  emergency_ = std::move(emergencyPowerOff);
-  const sigset_t set = watchedSignals();
-  // The watcher inherits the mask: in no thread does a signal act at once.
-  if (::pthread_sigmask(SIG_BLOCK, &set, &saved_) != 0) return false;
-  // At the process limit (or short of memory) no thread can be had: the
-  // caller says it cannot watch for interrupts, nothing is left blocked.
-  try {
-    thread_ = std::thread([this]() { watch(); });
-  } catch (const std::system_error& e) {
-    ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
-    errno = e.code().value() != 0 ? e.code().value() : EAGAIN;
+bool InterruptWatch::start(const std::string& throwAwayRoot) {
+  if (started_) return true;
+  if (throwAwayRoot.size() >= sizeof(g_throwAwayRoot)) {
+    errno = ENAMETOOLONG;
     return false;
-  } catch (const std::bad_alloc&) {
-    ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
-    errno = ENOMEM;
-    return false;
+  }
+  std::memcpy(g_throwAwayRoot, throwAwayRoot.c_str(), throwAwayRoot.size() + 1);
+  g_pendingSignal = 0;
+  install(SIGALRM, &onStuck, &g_savedActions[0]);
+  for (std::size_t i = 0; i < sizeof(kInterrupts) / sizeof(kInterrupts[0]); ++i) {
+    install(kInterrupts[i], &onInterrupt, &g_savedActions[i + 1]);
   }
   started_ = true;
   return true;
 }
 
-void InterruptWatch::watch() {
-  const sigset_t set = watchedSignals();
-  for (;;) {
-    siginfo_t info;
-    const int sig = ::sigwaitinfo(&set, &info);
-    if (sig < 0) continue;  // EINTR
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (done_) return;
-    if (sig == kWake) continue;  // not ours: the command is still running
-    pending_ = sig;
-    if (poweredOff_.wait_for(lock, kInterruptGrace, [this]() { return done_; })) return;
-    // Stuck: the segments must not outlive the process.
-    emergency_();
-    endBySignal(sig);
-  }
-}
-
 void InterruptWatch::finish() {
   if (!started_) return;
   started_ = false;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    done_ = true;
+  for (std::size_t i = 0; i < sizeof(kInterrupts) / sizeof(kInterrupts[0]); ++i) {
+    ::sigaction(kInterrupts[i], &g_savedActions[i + 1], nullptr);
   }
-  poweredOff_.notify_all();
-  ::pthread_kill(thread_.native_handle(), kWake);
-  thread_.join();
-  int pending = 0;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    pending = pending_;
-  }
+  // The timer stops before its handler goes: a late expiry finds the
+  // segments gone already.
+  const struct itimerval off = {};
+  ::setitimer(ITIMER_REAL, &off, nullptr);
+  ::sigaction(SIGALRM, &g_savedActions[0], nullptr);
+  g_throwAwayRoot[0] = '\0';
+  const int pending = g_pendingSignal;
+  g_pendingSignal = 0;
   if (pending != 0) endBySignal(pending);
-  ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
 }
 
 HostSession::HostSession(const Unit& unit) : HostSession(unit, false) {}
@@ -330,14 +334,7 @@ void HostSession::powerOn() {
   }
   // Every command is short; a SIGINT, SIGTERM, SIGHUP or SIGQUIT that comes
   // in while the unit is on takes effect once it is off again.
-  const std::string root = unit_.root;
-  const bool ephemeral = ephemeral_;
-  if (!interrupts_.start([root, ephemeral]() {
-        // The command is stuck, maybe holding what a normal power-off
-        // would wait for: remove the segments without waiting.
-        standin::testing::RemoveSimSegmentsNow();
-        if (ephemeral) removeTree(root);
-      })) {
+  if (!interrupts_.start(ephemeral_ ? unit_.root : std::string())) {
     error_ = "cannot watch for interrupts: " + errnoText(errno);
     return;
   }

@@ -15,12 +15,8 @@
 
 #include <signal.h>
 
-#include <condition_variable>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "SafeFile.h"
@@ -60,9 +56,12 @@ int lockUnitDirectory(const std::string& root, std::string* error);
 // short, so an interrupt waits for the power-off (which removes the unit's
 // segments) and then takes effect. But a command must never make the user
 // wait for good: when the command has not powered off within half a second
-// of the signal (it is stuck in a system call, say on a FIFO), the watcher
-// does the essential part of the power-off itself, the removal of the unit's
-// segments, and ends the process by the signal.
+// of the signal (it is stuck in a system call, say on a FIFO), a timer does
+// the essential part of the power-off itself, the removal of the unit's
+// segments (and of a throw-away unit's directory), and ends the process by
+// the signal. Signal handlers and a timer, not a thread: a command starts a
+// process, and a thread would cost each one more than all its own work on the
+// unit's records.
 class InterruptWatch {
  public:
   InterruptWatch() = default;
@@ -70,22 +69,14 @@ class InterruptWatch {
   InterruptWatch(const InterruptWatch&) = delete;
   InterruptWatch& operator=(const InterruptWatch&) = delete;
 
-  // Blocks the signals in the calling thread and starts the watcher.
-  bool start(std::function<void()> emergencyPowerOff);
-  // The power-off is done: stops the watcher and restores the signal mask;
-  // an interrupt that came meanwhile ends the process now.
+  // Installs the handlers. throwAwayRoot, when not empty, is a temporary
+  // unit's directory that a stuck command's removal takes too.
+  bool start(const std::string& throwAwayRoot);
+  // The power-off is done: restores the handlers; an interrupt that came
+  // meanwhile ends the process now.
   void finish();
 
  private:
-  void watch();
-
-  std::thread thread_;
-  std::mutex mutex_;
-  std::condition_variable poweredOff_;
-  bool done_ = false;
-  int pending_ = 0;
-  std::function<void()> emergency_;
-  sigset_t saved_;
   bool started_ = false;
 };
 

@@ -94,6 +94,9 @@ bool pathExists(const std::string& path);
 bool makeDirectories(const std::string& path);
 // Removes path and everything beneath it, following no link.
 void removeTree(const std::string& path);
+// The same for a signal handler: no memory is asked for, and a tree deeper
+// than a throw-away unit's is left as it is below that depth.
+void removeTreeNow(const char* path);
 // The absolute path with every link resolved; empty when it cannot be.
 std::string absolutePath(const std::string& path);
 // Changes into dir (a directory outside the unit), so that the library can
