@@ -75,6 +75,14 @@ dpkg-query -W -f='${Depends}\n' libsysdataproduct2 | grep -v -E 'tqplatform' >/d
 build/default/tests/minimal_host/minimal_host "$installed_lib" build/default/tests/minimal_host/libminimal_host_boot.so |
     grep -F "minimal host: loaded $(readlink -f "$installed_lib")"
 
+check "the installed tool: a static program, its package needs no other"
+if readelf -d /usr/bin/sysdatactl | grep NEEDED; then
+    echo "/usr/bin/sysdatactl loads libraries"
+    exit 1
+fi
+[ -z "$(dpkg-query -W -f='${Depends}' sysdatactl)" ] ||
+    { echo "sysdatactl depends on: $(dpkg-query -W -f='${Depends}' sysdatactl)"; exit 1; }
+
 check "a program built against the installed packages (find_package, pkg-config)"
 cmake -DINSTALLED=/usr -DCONSUMER_DIR="$PWD/tests/tool/consumer" -DWORK_DIR="$work/consumer" \
       -DCXX=g++ -DLIBDIR="lib/$host_triplet" -P tests/tool/consumer/run_consumer.cmake
