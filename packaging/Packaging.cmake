@@ -129,17 +129,14 @@ set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 # files so that packages built on ours get theirs computed too. The product
 # library depends on no package of ours: its platform names are left to the
 # process (the real host's platform, or the stand-in a desk program links).
-# The tool holds the product's code itself (it links the internals
-# statically), and the stand-in too where it is linked as a static program:
-# then it depends on no package of ours.
+# The tool holds the product's code and the stand-in itself (it links both
+# statically) and depends on no package of ours; where it is a static
+# program, on no package at all.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_COMPONENT_DEV_DEPENDS runtime platform)
-if(NOT SYSDATA_STATIC_TOOL)
-  set(CPACK_COMPONENT_TOOL_DEPENDS platform)
-endif()
 # Our own libraries, which the packages built alongside provide.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_CURRENT_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR}/standin)
 
