@@ -133,6 +133,8 @@ constexpr suseconds_t kInterruptGraceUs = 500000;
 volatile std::sig_atomic_t g_pendingSignal = 0;
 char g_throwAwayRoot[PATH_MAX] = {};
 struct sigaction g_savedActions[sizeof(kInterrupts) / sizeof(kInterrupts[0]) + 1];
+// One set of handlers per process, owned by the watch that installed it.
+bool g_installed = false;
 
 [[noreturn]] void endBySignal(int sig) {
   ::signal(sig, SIG_DFL);
@@ -178,7 +180,7 @@ void install(int sig, void (*handler)(int), struct sigaction* saved) {
 }  // namespace
 
 bool InterruptWatch::start(const std::string& throwAwayRoot) {
-  if (started_) return true;
+  if (started_ || g_installed) return true;
   if (throwAwayRoot.size() >= sizeof(g_throwAwayRoot)) {
     errno = ENAMETOOLONG;
     return false;
@@ -189,6 +191,7 @@ bool InterruptWatch::start(const std::string& throwAwayRoot) {
   for (std::size_t i = 0; i < sizeof(kInterrupts) / sizeof(kInterrupts[0]); ++i) {
     install(kInterrupts[i], &onInterrupt, &g_savedActions[i + 1]);
   }
+  g_installed = true;
   started_ = true;
   return true;
 }
@@ -205,6 +208,7 @@ void InterruptWatch::finish() {
   ::setitimer(ITIMER_REAL, &off, nullptr);
   ::sigaction(SIGALRM, &g_savedActions[0], nullptr);
   g_throwAwayRoot[0] = '\0';
+  g_installed = false;
   const int pending = g_pendingSignal;
   g_pendingSignal = 0;
   if (pending != 0) endBySignal(pending);
