@@ -9,8 +9,9 @@
 // leaves some files reset and others not, and a later plain boot would not
 // touch them again. So the host records, durably and before the first file
 // is written, that the work has started, and removes the record durably once
-// it is done. A record found at the next power-on means the work was cut:
-// boot finishes it, verify reports it. The records live in the unit's
+// it is done (an initialisation that failed for some file has still run to
+// its end: the boot reported that). A record found at the next power-on
+// means the work was cut: boot finishes it, verify reports it. The records live in the unit's
 // directory and are written through the stand-in's root-confined file
 // system like every other file of the unit. Whatever one holds (a cut may
 // leave it empty), its presence is what counts.

@@ -279,7 +279,10 @@ int cmdBoot(Context& ctx) {
       std::string markError;
       if (!markApplyFinished(&markError)) failures.push_back(markError);
     }
-    if ((initialiseCut || initialiseMarked) && failures.empty()) {
+    // The record is of a cut, not of a failure: an initialisation that ran
+    // to its end has reported what it could not do, and the next boot does
+    // not try again.
+    if (initialiseCut || initialiseMarked) {
       std::string markError;
       if (!markInitialiseFinished(&markError)) failures.push_back(markError);
     }
