@@ -89,7 +89,8 @@ const std::vector<Command>& commands() {
        "makes sure the air-gesture calibration file exists. On the unit's first\n"
        "boot (or with --init) it brings every product settings file to its\n"
        "factory state and then applies a stored dealer customization, as the host\n"
-       "does after an initialisation.\n"
+       "does after an initialisation. An initialisation or a customization apply\n"
+       "that a power loss cut is finished by the next boot.\n"
        "\n"
        "  --init   initialise the product files again (a factory reset)\n",
        {{"init", false}}, 0, 0, cmdBoot},
