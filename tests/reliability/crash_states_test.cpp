@@ -508,7 +508,7 @@ struct ToolUnit {
 
 const std::vector<std::string> kCreate = {"create", "--model", "6", "--destination", "5"};
 
-// What the stick offers and the unit held before an import.
+// What the stick offers an import.
 const char* const kStickDriveRecorder = "FrontRecorderLastConnect=8\n";
 
 struct ToolOperation {
