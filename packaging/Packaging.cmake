@@ -23,13 +23,15 @@ set(_sysdata_deb_dev libsysdataproduct-dev)
 set(_sysdata_deb_tool sysdatactl)
 
 if(TARGET sysdatactl)
-  # The one place the tool's version comes from.
-  target_compile_definitions(sysdatactl PRIVATE SYSDATACTL_VERSION="${PROJECT_VERSION}")
+  # The one place the tool's version comes from (its sources but main() are
+  # the library sysdatactl_core).
+  target_compile_definitions(sysdatactl_core PRIVATE SYSDATACTL_VERSION="${PROJECT_VERSION}")
   # On 32-bit ARM GCC notes, for every vector iterator passed by value, that
   # GCC 7.1 changed how such arguments are passed; everything in a package is
   # built by one compiler, so the note says nothing here.
   if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     target_compile_options(sysdatactl PRIVATE -Wno-psabi)
+    target_compile_options(sysdatactl_core PRIVATE -Wno-psabi)
   endif()
 
   # The manual page is printed by the tool from its own --help texts. A

@@ -11,6 +11,7 @@
 #include "platform/TqSimulation.h"
 #include "standin/FileSystem.h"
 #include "standin/FileUtil.h"
+#include "standin/ProcessId.h"
 
 namespace standin {
 namespace unit {
@@ -77,6 +78,14 @@ long long TemporaryPid(const std::string& name) {
 constexpr int kMaxSweepDepth = 16;
 constexpr std::size_t kMaxSweepEntries = 100000;
 
+// Whether name is a temporary file of a writer that is gone (not this
+// process, and no process of its id exists).
+bool DeadWritersTemporary(const std::string& name) {
+  const long long pid = TemporaryPid(name);
+  if (pid == 0 || pid == detail::CurrentPid()) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
 // Walks the directory dirFd (descriptor-relative, no link followed, so the
 // walk can never leave the tree it started in) and removes dead writers'
 // temporary files.
@@ -90,7 +99,6 @@ void SweepDirectory(int dirFd, int depth, std::size_t* seen, int* removed) {
   }
   std::vector<std::string> subdirs;
   std::vector<std::string> dead;
-  const pid_t self = ::getpid();
   while (const dirent* entry = ::readdir(dir)) {
     if (++*seen > kMaxSweepEntries) break;
     const std::string name = entry->d_name;
@@ -102,9 +110,7 @@ void SweepDirectory(int dirFd, int depth, std::size_t* seen, int* removed) {
         continue;
       }
     }
-    const long long pid = TemporaryPid(name);
-    if (pid == 0 || pid == self) continue;
-    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    if (!DeadWritersTemporary(name)) continue;
     struct stat st;
     if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
@@ -128,6 +134,47 @@ void SweepDirectory(int dirFd, int depth, std::size_t* seen, int* removed) {
     ::close(sub);
   }
 }
+
+// The kind of what is at path, a last link not followed (-1: nothing there).
+int KindNoFollow(FileSystem* fs, const std::string& path, struct stat* st) {
+  const int fd = fs->Open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  const int rc = fs->Fstat(fd, st);
+  fs->Close(fd);
+  return rc;
+}
+
+// The same walk on a file system whose descriptors are not the kernel's
+// (one in memory): by paths, each resolved beneath the root as the seam
+// resolves every path of a unit, so it cannot leave the unit either.
+void SweepDirectoryOf(FileSystem* fs, const std::string& dir, int depth, std::size_t* seen, int* removed) {
+  std::vector<std::string> names;
+  if (fs->ListDir(dir, &names) != 0) return;
+  std::vector<std::string> subdirs;
+  bool changed = false;
+  for (const std::string& name : names) {
+    if (++*seen > kMaxSweepEntries) break;
+    const std::string path = dir + "/" + name;
+    struct stat st;
+    if (KindNoFollow(fs, path, &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      subdirs.push_back(path);
+      continue;
+    }
+    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || !DeadWritersTemporary(name)) continue;
+    if (fs->Unlink(path) == 0) {
+      ++*removed;
+      changed = true;
+    }
+  }
+  if (changed) fs->SyncDir(dir);
+  if (depth >= kMaxSweepDepth) return;
+  for (const std::string& sub : subdirs) SweepDirectoryOf(fs, sub, depth + 1, seen, removed);
+}
+
+// Whether the descriptors of the file system in use are the kernel's (the
+// disk's, or a wrapper of it that counts or fails calls).
+bool KernelDescriptors(FileSystem* fs) { return fs->Untracked() == PosixFileSystem(); }
 
 }  // namespace
 
@@ -156,6 +203,15 @@ int Lstat(const std::string& hostPath, struct stat* st) {
 
 int List(const std::string& hostPath, std::vector<std::string>* names, std::size_t maxEntries) {
   names->clear();
+  FileSystem* fs = GetFileSystem();
+  if (!KernelDescriptors(fs)) {
+    const std::string path = Place(hostPath);
+    if (path.empty() || fs->ListDir(path, names) != 0) return -1;
+    if (names->size() <= maxEntries) return 0;
+    names->resize(maxEntries);
+    errno = E2BIG;
+    return -1;
+  }
   const int fd = Open(hostPath, O_RDONLY | O_DIRECTORY | O_NONBLOCK, 0);
   if (fd < 0) return -1;
   DIR* dir = ::fdopendir(fd);
@@ -212,6 +268,12 @@ int ReplaceFile(const std::string& hostPath, const std::string& content, unsigne
 int CheckCreatable(const std::string& hostDir) {
   const int fd = Open(hostDir, O_PATH | O_DIRECTORY, 0);
   if (fd < 0) return -1;
+  // A file system in memory has no rights or mounts to ask about: the
+  // directory is there, and that is all it can say without creating.
+  if (!KernelDescriptors(GetFileSystem())) {
+    CloseKeepErrno(fd);
+    return 0;
+  }
   // The kernel's own answer for this process: write and search rights, and
   // a read-only mount (EROFS).
   int rc = ::faccessat(fd, ".", W_OK | X_OK, 0);
@@ -253,6 +315,15 @@ int SweepTemporaries() {
   const int saved = errno;
   const std::string root = Place("/");
   if (root.empty()) return 0;
+  // Housekeeping, not an operation's work.
+  FileSystem* fs = GetFileSystem()->Untracked();
+  if (!KernelDescriptors(fs)) {
+    std::size_t seen = 0;
+    int removed = 0;
+    SweepDirectoryOf(fs, root, 0, &seen, &removed);
+    errno = saved;
+    return removed;
+  }
   const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     errno = saved;

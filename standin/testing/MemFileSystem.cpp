@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
 #include <random>
@@ -37,7 +38,15 @@ struct Node {
   long long ctime = 0;
 };
 
-std::vector<std::string> Components(const std::string& path) {
+// A relative path is taken from the process's working directory, as the
+// real calls take it (a program that changes into a directory of this
+// machine hands the library a relative path); "/" without one.
+std::vector<std::string> Components(const std::string& given) {
+  std::string path = given;
+  if (!given.empty() && given[0] != '/') {
+    char cwd[PATH_MAX];
+    if (::getcwd(cwd, sizeof cwd) != nullptr) path = std::string(cwd) + "/" + given;
+  }
   std::vector<std::string> out;
   std::size_t pos = 0;
   while (pos <= path.size()) {

@@ -8,7 +8,9 @@
 // follow) and O_NONBLOCK (nothing blocks), OFD-style locks, and the errors
 // of the real calls: ENOENT, EEXIST, EISDIR, ENOTDIR, ENOTEMPTY, EBADF,
 // EINVAL, and ENOSPC once the file data would pass a configured capacity.
-// Paths are absolute or taken from "/"; "." and ".." work as usual. Descriptor
+// Paths are absolute or taken from the process's working directory (a
+// directory of the disk; the same path must be there in memory); "." and
+// ".." work as usual. Descriptor
 // numbers start far above the process's own and are never reused, so a stale
 // Close of a descriptor that a power cut took away fails with EBADF instead of
 // closing somebody else's.

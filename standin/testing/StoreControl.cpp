@@ -119,6 +119,10 @@ int LockUnit(const std::string& root, std::string* why) {
   return fd;
 }
 
+void UnlockUnit(int fd) {
+  if (fd >= 0) GetFileSystem()->Close(fd);
+}
+
 int RemoveStaleSimSegments() { return detail::RemoveStaleSimNamespaces(); }
 
 void SetSimUnitTemporary(bool temporary) { detail::SetSimUnitEphemeral(temporary); }

@@ -62,8 +62,11 @@ TQPLATFORM_API void SetWaitBudget(long long ms);
 // The lock of a whole unit for a host that powers it on: an exclusive lock
 // on a file in the unit's lock directory that only the unit's owner can open
 // (no other user can take it to stall the unit). Waits within the wait
-// budget. The descriptor (close it to release), or -1 with *why.
+// budget. The descriptor (UnlockUnit releases it), or -1 with *why.
 TQPLATFORM_API int LockUnit(const std::string& root, std::string* why);
+// Releases the unit's lock: the descriptor is one of the current file
+// system's (standin/FileSystem.h), which need not be the disk's.
+TQPLATFORM_API void UnlockUnit(int fd);
 
 // The last inter-process lock this process could not take, with the reason
 // ("inter-process lock \"SysDataInfo\" not taken (cannot open the lock file:

@@ -23,13 +23,18 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -43,6 +48,11 @@
 #include "standin/testing/MemFileSystem.h"
 #include "tests/reliability/ReliabilitySupport.h"
 #include "util/SysDataUtilProduct.h"
+#if defined(SYSDATA_CRASH_STATES_TOOL)
+#include "platform/TqSimulation.h"
+#include "standin/testing/StoreControl.h"
+#include "tools/sysdatactl/Commands.h"
+#endif
 
 namespace {
 
@@ -71,6 +81,15 @@ std::uint64_t crashSeed() {
   return seed;
 }
 
+// Once per process: the seed a failure is replayed with.
+void showSeed() {
+  static bool shown = false;
+  if (shown) return;
+  std::printf("RELIABILITY crash-states seed=0x%llx weak-sample=%zu\n", static_cast<unsigned long long>(crashSeed()),
+              kWeakSample);
+  shown = true;
+}
+
 const char* modelName(Model m) { return m == Model::kOrdered ? "ordered" : "weak"; }
 
 bool isTemporary(const std::string& path) {
@@ -78,11 +97,17 @@ bool isTemporary(const std::string& path) {
   return name.size() > 5 && name[0] == '.' && name.compare(name.size() - 4, 4, ".tmp") == 0;
 }
 
+bool isLockFile(const std::string& path) {
+  const std::string name = path.substr(path.find_last_of('/') + 1);
+  return path.find("/.tqlocks/") != std::string::npos ||
+         (name.size() > 6 && name[0] == '.' && name.compare(name.size() - 5, 5, ".lock") == 0);
+}
+
 // The files that matter: not lock files, not temporaries.
 Files settled(const Files& all) {
   Files out;
   for (const auto& f : all) {
-    if (f.first.find("/.tqlocks/") != std::string::npos || isTemporary(f.first)) continue;
+    if (isLockFile(f.first) || isTemporary(f.first)) continue;
     out.insert(f);
   }
   return out;
@@ -235,6 +260,7 @@ struct Outcome {
   std::size_t points = 0;
   std::size_t states = 0;
   std::size_t violations = 0;
+  std::size_t sampledPoints = 0;  // points whose weak states were sampled
   std::vector<std::string> examples;  // the first few, for the failure message
   void violation(const std::string& what) {
     ++violations;
@@ -250,8 +276,8 @@ struct Reference {
   std::map<std::string, std::set<std::string>> versions;
 };
 
-Reference record(MemUnit& u, const std::function<void(MemUnit&)>& prepare,
-                 const std::function<void(MemUnit&)>& run) {
+template <typename Unit, typename Prepare, typename Run>
+Reference record(Unit& u, const Prepare& prepare, const Run& run) {
   Reference ref;
   prepare(u);
   u.mem->MarkDurable();
@@ -356,12 +382,7 @@ class CrashStates : public ::testing::TestWithParam<Operation> {};
 TEST_P(CrashStates, EveryStateACutMayLeaveHoldsWholeVersionsAndRecovers) {
   const Operation& op = GetParam();
   MemUnit u;
-  static bool seedShown = false;
-  if (!seedShown) {
-    std::printf("RELIABILITY crash-states seed=0x%llx weak-sample=%zu\n",
-                static_cast<unsigned long long>(crashSeed()), kWeakSample);
-    seedShown = true;
-  }
+  showSeed();
   // A first run creates what lives for the process (registries, file
   // objects), so that the recorded run is what a running unit does.
   op.prepare(u);
@@ -390,6 +411,344 @@ TEST_P(CrashStates, EveryStateACutMayLeaveHoldsWholeVersionsAndRecovers) {
 std::string rowName(const ::testing::TestParamInfo<Operation>& info) { return reliability::testName(info.param.name); }
 
 INSTANTIATE_TEST_SUITE_P(Operations, CrashStates, ::testing::ValuesIn(operations()), rowName);
+
+#if defined(SYSDATA_CRASH_STATES_TOOL)
+// ---- the tool's own commands ----
+//
+// The tool runs here, in this process, through its own entry point (the
+// program's main() adds only the handling of exceptions): each call is one
+// invocation, one power-on and power-off of the unit, on the in-memory file
+// system. The unit's directory exists on the disk too (empty), as the tool
+// checks it there before it reaches anything beneath it through the
+// stand-in's layer; so does the stick an import reads, whose files are in
+// both places.
+//
+// After each cut the unit is powered on the way the tool does it (a plain
+// boot) and checked:
+// - every file, unit.conf and unit.state included, holds a version it had
+//   at a durable point, and once the command returned what it reported;
+// - the boot count is never below one a boot reported;
+// - the boot succeeds and reports the next count, no temporary file is left,
+//   verify is clean;
+// - a boot, which the tool itself finishes, ends with the unit as before it
+//   or as after it, never between (an initialisation cut half way is
+//   finished by the next boot);
+// - the same command run again succeeds and the unit ends as after the
+//   uncut run (its boot count aside).
+// States that differ only in lock files are powered on once. Weak states
+// are sampled as above; a slow build (emulated, sanitized) checks every
+// few points only (reliability::scalePercent), and says how many in points=.
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::ostream& operator<<(std::ostream& out, const ToolRun& run) {
+  return out << "status " << run.status << ", stdout \"" << run.out << "\", stderr \"" << run.err << "\"";
+}
+
+ToolRun runTool(const std::string& root, const std::vector<std::string>& args) {
+  std::vector<std::string> words = {"sysdatactl", "--root", root};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(&w[0]);
+  argv.push_back(nullptr);
+  std::ostringstream out;
+  std::ostringstream err;
+  // The tool changes into a directory it hands the library (an import's).
+  char cwd[PATH_MAX];
+  const bool hadCwd = ::getcwd(cwd, sizeof cwd) != nullptr;
+  // As main() does: a lock the tool leaked would make the next command
+  // fail within the budget, not hang.
+  standin::testing::SetWaitBudget(sysdatactl::kCommandWaitBudgetMs);
+  ToolRun run;
+  try {
+    run.status = sysdatactl::run(static_cast<int>(words.size()), argv.data(), sysdatactl::Streams{out, err});
+  } catch (const std::exception& e) {
+    err << "exception: " << e.what();
+  }
+  standin::testing::SetWaitBudget(0);
+  if (hadCwd && ::chdir(cwd) != 0) ADD_FAILURE() << "cannot change back to " << cwd;
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+// A unit for the tool: an empty directory on the disk, its content in memory.
+struct ToolUnit {
+  ScopedMemFileSystem mem;
+  std::string root;
+  std::string stick;  // a directory of this machine outside the unit
+  ToolUnit() {
+    const char* base = std::getenv("SYSDATA_TEST_TMP");
+    const std::string parent = (base != nullptr && base[0] != '\0') ? base : "/tmp";
+    root = sysdata_test::openUnitRoot(parent, "tool-unit-");
+    // The tool points the stand-in at the unit itself.
+    TqSimSetRoot("");
+    std::string pattern = parent + "/tool-stick-XXXXXX";
+    if (::mkdtemp(&pattern[0]) != nullptr) stick = pattern;
+    EXPECT_FALSE(root.empty() || stick.empty()) << "cannot make directories under " << parent;
+    mem->MakeDirs(root);
+    mem->MakeDirs(stick);
+  }
+  ~ToolUnit() {
+    TqSimSetRoot(root.c_str());
+    sysdata_test::closeUnitRoot(root);
+    if (!stick.empty()) sysdata_test::removeTree(stick);
+  }
+  ToolRun run(const std::vector<std::string>& args) { return runTool(root, args); }
+  std::string path(const std::string& hostPath) const { return root + hostPath; }
+  void put(const std::string& path, const std::string& content) {
+    ASSERT_TRUE(mem->PutFile(path, content)) << path;
+  }
+  Files files() { return mem->FilesNow(root); }
+};
+
+const std::vector<std::string> kCreate = {"create", "--model", "6", "--destination", "5"};
+
+// What the stick offers an import.
+const char* const kStickDriveRecorder = "FrontRecorderLastConnect=8\n";
+
+struct ToolOperation {
+  const char* name;
+  // Command lines run before (a unit's history, all of it reported), and
+  // files put in place after them.
+  std::vector<std::vector<std::string>> history;
+  std::function<void(ToolUnit&)> prepare;
+  std::vector<std::string> command;
+  // Run again after the power-on (empty: the command itself).
+  std::vector<std::string> again;
+  // A boot: the tool's own recovery, so the files end as before or after.
+  bool wholeOrNothing;
+  // Run again, the unit ends as after the uncut run; otherwise only
+  // unit.conf is compared (a unit made again keeps what its boots made).
+  bool sameEnd;
+};
+
+std::ostream& operator<<(std::ostream& out, const ToolOperation& op) { return out << op.name; }
+
+// A valid product file that is not in its factory state: one value of
+// the file as the first boot left it, flipped.
+void changeOneValue(ToolUnit& u, const std::string& hostPath) {
+  std::string content;
+  ASSERT_TRUE(u.mem->GetFile(u.path(hostPath), &content)) << hostPath;
+  std::size_t at = content.find("=0\n");
+  if (at != std::string::npos) {
+    content[at + 1] = '1';
+  } else {
+    at = content.find("=1\n");
+    ASSERT_NE(at, std::string::npos) << "no value to change in " << hostPath;
+    content[at + 1] = '0';
+  }
+  u.put(u.path(hostPath), content);
+}
+
+void putStoredCustomization(ToolUnit& u) {
+  u.put(u.path("/Syslog/dop_customize.txt"), kDealer);
+  u.put(u.path("/Syslog/dop_startup_caution_img.png"), imageBytes('i', 700));
+}
+
+const std::vector<ToolOperation>& toolOperations() {
+  static const std::vector<ToolOperation> ops = {
+      {"tool create", {}, nullptr, kCreate, {"create", "--model", "6", "--destination", "5", "--force"}, false,
+       false},
+      {"tool boot", {kCreate, {"boot"}}, nullptr, {"boot"}, {}, true, true},
+      {"tool boot --init",
+       {kCreate, {"boot"}, {"set", "BEEP_VOL", "9"}},
+       [](ToolUnit& u) {
+         putStoredCustomization(u);
+         changeOneValue(u, "/data/save/SxmSetting.ini");
+       },
+       {"boot", "--init"},
+       {},
+       true,
+       true},
+      {"tool set", {kCreate, {"boot"}}, nullptr, {"set", "BEEP_VOL", "7"}, {}, false, true},
+      // Not a boot, but one the next boot finishes when it was cut.
+      {"tool customize apply", {kCreate, {"boot"}}, putStoredCustomization, {"customize", "apply"}, {}, true, true},
+      {"tool reset",
+       {kCreate, {"boot"}},
+       [](ToolUnit& u) { changeOneValue(u, "/data/save/SxmSetting.ini"); },
+       {"reset", "SxmSetting.ini"},
+       {},
+       false,
+       true},
+      {"tool import",
+       {kCreate, {"boot"}},
+       [](ToolUnit& u) {
+         u.put(u.path("/data/save/DriveRecorder.ini"), "FrontRecorderLastConnect=2\n");
+         u.put(u.stick + "/DriveRecorder.ini", kStickDriveRecorder);
+         sysdata_test::writeFile(u.stick + "/DriveRecorder.ini", kStickDriveRecorder);
+       },
+       {"import", ""},  // the stick's directory
+       {},
+       false,
+       true},
+  };
+  return ops;
+}
+
+std::vector<std::string> withStick(std::vector<std::string> args, const ToolUnit& u) {
+  for (std::string& a : args) {
+    if (a.empty()) a = u.stick;
+  }
+  return args;
+}
+
+// The boot count a state holds: 0 without unit.state; -1 when unit.state is
+// there but no count can be read from it.
+int bootsIn(const Files& files, const std::string& root) {
+  const auto it = files.find(root + "/unit.state");
+  if (it == files.end()) return 0;
+  if (it->second.compare(0, 6, "boots=") != 0) return -1;
+  return std::atoi(it->second.c_str() + 6);
+}
+
+Files without(Files files, const std::string& path) {
+  files.erase(path);
+  return files;
+}
+
+// The first file in which a and b differ, for a message.
+std::string firstDifference(const Files& a, const Files& b) {
+  std::set<std::string> paths;
+  for (const auto& f : a) paths.insert(f.first);
+  for (const auto& f : b) paths.insert(f.first);
+  for (const std::string& p : paths) {
+    const auto x = a.find(p);
+    const auto y = b.find(p);
+    const std::string xs = x == a.end() ? std::string("absent") : show(x->second);
+    const std::string ys = y == b.end() ? std::string("absent") : show(y->second);
+    if (xs != ys || (x != a.end() && y != b.end() && x->second != y->second)) return p + " is " + xs + " instead of " + ys;
+  }
+  return "none";
+}
+
+Outcome exploreTool(ToolUnit& u, const Reference& ref, const ToolOperation& op, Model model) {
+  Outcome out;
+  const std::size_t n = MemFileSystem::ChangeCount(*ref.recording);
+  const std::string conf = u.root + "/unit.conf";
+  const std::string state = u.root + "/unit.state";
+  const int reported = bootsIn(ref.before, u.root);
+  const std::vector<std::string> again = withStick(op.again.empty() ? op.command : op.again, u);
+  // A slow build (emulated, sanitized) checks every stride-th point and the
+  // last; this one checks them all.
+  const std::size_t stride = static_cast<std::size_t>(100 / std::min(100, reliability::scalePercent()));
+  out.points = 0;
+  std::set<std::string> seen;
+  for (std::size_t p = 0; p <= n; ++p) {
+    if (p % stride != 0 && p != n) continue;
+    ++out.points;
+    const MemFileSystem::CrashStateSet set =
+        MemFileSystem::CrashStates(*ref.recording, p, model, kWeakSample, crashSeed());
+    if (!set.exhaustive) ++out.sampledPoints;
+    for (const MemFileSystem::CrashState& cut : set.states) {
+      const Files all = MemFileSystem::FilesIn(*cut.image, u.root);
+      const Files files = settled(all);
+      const std::string where = "cut after change " + std::to_string(p) + " of " + std::to_string(n) + " (" +
+                                cut.what + ")";
+      const std::size_t before = out.violations;
+      judgeState(ref, files, p == n, where, &out);
+      const int boots = bootsIn(files, u.root);
+      if (out.violations == before && (boots < 0 || boots < reported)) {
+        out.violation(where + ": the boot count went back to " +
+                      (boots < 0 ? show(files.at(state)) : std::to_string(boots)) + " past the reported " +
+                      std::to_string(reported));
+      }
+      // States that differ only in lock files (made again on demand) are
+      // powered on once.
+      Files kept;
+      for (const auto& f : all) {
+        if (!isLockFile(f.first)) kept.insert(f);
+      }
+      if (!seen.insert(fingerprint(kept)).second) continue;
+      ++out.states;
+      if (out.violations != before) continue;
+      u.mem->PowerOn(cut);
+      PretendProcessId(nextBootPid());
+      if (files.count(conf) != 0) {
+        const ToolRun boot = u.run({"boot"});
+        const std::string expected = "boot " + std::to_string(boots + 1) + " of ";
+        if (boot.status != 0 || boot.out.compare(0, expected.size(), expected) != 0) {
+          out.violation(where + ": the power-on failed: " + ::testing::PrintToString(boot));
+          PretendProcessId(0);
+          continue;
+        }
+        for (const auto& f : u.files()) {
+          if (isTemporary(f.first)) {
+            out.violation(where + ": temporary file " + f.first + " outlived the power-on");
+            break;
+          }
+        }
+        if (op.wholeOrNothing) {
+          const Files now = without(settled(u.files()), state);
+          if (now != without(ref.before, state) && now != without(ref.after, state)) {
+            out.violation(where + ": after the power-on the unit is neither as before nor as after: " +
+                          firstDifference(now, without(ref.after, state)));
+          }
+        }
+        const ToolRun verify = u.run({"verify"});
+        if (verify.status != 0) out.violation(where + ": verify after the power-on: " + ::testing::PrintToString(verify));
+      }
+      const ToolRun second = u.run(again);
+      if (second.status != 0) {
+        out.violation(where + ": run again after power-on: " + ::testing::PrintToString(second));
+      } else {
+        const Files end = settled(u.files());
+        if (op.sameEnd ? without(end, state) != without(ref.after, state)
+                       : end.count(conf) == 0 || end.at(conf) != ref.after.at(conf)) {
+          out.violation(where + ": run again after power-on, " +
+                        firstDifference(without(end, state), without(ref.after, state)));
+        }
+      }
+      PretendProcessId(0);
+    }
+  }
+  return out;
+}
+
+class ToolCrashStates : public ::testing::TestWithParam<ToolOperation> {};
+
+TEST_P(ToolCrashStates, EveryStateACutMayLeaveHoldsWholeVersionsAndBoots) {
+  const ToolOperation& op = GetParam();
+  ToolUnit u;
+  ASSERT_FALSE(u.root.empty() || u.stick.empty());
+  showSeed();
+  for (const std::vector<std::string>& line : op.history) {
+    const ToolRun run = u.run(line);
+    ASSERT_EQ(run.status, 0) << "preparing: " << run;
+  }
+  if (op.prepare) op.prepare(u);
+  if (!op.history.empty()) {
+    const ToolRun verify = u.run({"verify"});
+    ASSERT_EQ(verify.status, 0) << "the prepared unit: " << verify;
+  }
+  const std::vector<std::string> command = withStick(op.command, u);
+  ToolRun first;
+  const Reference ref = record(
+      u, [](ToolUnit&) {}, [&](ToolUnit&) { first = u.run(command); });
+  ASSERT_EQ(first.status, 0) << "the uncut run: " << first;
+  for (Model model : {Model::kOrdered, Model::kWeak}) {
+    SCOPED_TRACE(modelName(model));
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome out = exploreTool(u, ref, op, model);
+    std::printf("RELIABILITY crash-states operation=\"%s\" model=%s points=%zu states=%zu violations=%zu\n", op.name,
+                modelName(model), out.points, out.states, out.violations);
+    std::printf("  (%.1f s; weak states sampled at %zu of the points)\n", reliability::secondsSince(start),
+                out.sampledPoints);
+    EXPECT_EQ(out.violations, 0u);
+    for (const std::string& e : out.examples) ADD_FAILURE() << e;
+  }
+}
+
+std::string toolRowName(const ::testing::TestParamInfo<ToolOperation>& info) {
+  return reliability::testName(info.param.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tool, ToolCrashStates, ::testing::ValuesIn(toolOperations()), toolRowName);
+#endif  // SYSDATA_CRASH_STATES_TOOL
 
 // ---- writers that must be caught ----
 

@@ -36,6 +36,42 @@ TEST_F(ToolTest, FirstBootInitialisesEveryProductFileAndLaterBootsKeepThem) {
   EXPECT_TRUE(contains(verify.out, "verify: 0 problems")) << verify;
 }
 
+// A factory reset cut by a power loss (its record written, none or some of
+// the files reset) is reported by verify and finished by the next plain
+// boot, which otherwise keeps the files; a finished one leaves no record.
+TEST_F(ToolTest, InitialisationCutBeforeItFinishedIsFinishedAtTheNextBoot) {
+  bootUnit();
+  const std::string record = root_ + "/initialise.pending";
+  const std::string factory = readFile(saveFile("SxmSetting.ini"));
+  struct Cut {
+    const char* what;
+    const char* recordContent;  // a cut may leave the record empty
+    bool firstFileReset;
+  };
+  const Cut cuts[] = {{"before the first file", "", false}, {"after the first file", "an initialisation", true}};
+  for (const Cut& cut : cuts) {
+    SCOPED_TRACE(cut.what);
+    writeFile(saveFile("SxmSetting.ini"), "ContentsAlert=0\n");
+    if (cut.firstFileReset) {
+      ASSERT_EQ(tool({"reset", "SxmAlertCity.ini"}).exitCode, 0);
+    }
+    writeFile(record, cut.recordContent);
+    const RunResult verify = tool({"verify"});
+    EXPECT_EQ(verify.exitCode, 1) << verify;
+    EXPECT_TRUE(contains(verify.out, "initialise.pending: an initialisation of the product files was cut")) << verify;
+    const RunResult boot = tool({"boot"});
+    ASSERT_EQ(boot.exitCode, 0) << boot;
+    EXPECT_TRUE(contains(boot.out, "initialised to factory values (finishing an initialisation")) << boot;
+    EXPECT_EQ(readFile(saveFile("SxmSetting.ini")), factory);
+    EXPECT_FALSE(exists(record));
+    EXPECT_EQ(tool({"verify"}).exitCode, 0);
+    const RunResult again = tool({"boot"});
+    EXPECT_TRUE(contains(again.out, "kept (not the first boot")) << again;
+  }
+  ASSERT_EQ(tool({"boot", "--init"}).exitCode, 0);
+  EXPECT_FALSE(exists(record)) << "a finished initialisation left its record";
+}
+
 TEST_F(ToolTest, CreateByNumbersWritesTheHostRecordsTheUnitBootsWith) {
   const RunResult created = tool({"create", "--model", "16", "--destination", "8", "--camera-hd", "1",
                                   "--lang-set-code", "4", "--demo-user-init", "0", "--customize-file-name",

@@ -155,7 +155,7 @@ int cmdCreate(Context& ctx) {
   if (lockFd < 0) return fail(ctx.io, error);
   struct LockHolder {
     int fd;
-    ~LockHolder() { ::close(fd); }
+    ~LockHolder() { unlockUnitDirectory(fd); }
   } holder{lockFd};
   // The host directories are made beneath the unit, following no link a
   // unit made again may hold.
@@ -192,6 +192,7 @@ int cmdBoot(Context& ctx) {
   int exitCode = kExitOk;
   if (!openUnit(ctx, &unit, &exitCode)) return exitCode;
   bool initialise = false;
+  bool initialiseCut = false;
   std::vector<std::string> failures;
   int boots = 0;
   std::string calibration;
@@ -202,7 +203,10 @@ int cmdBoot(Context& ctx) {
     if (!session) return kExitFailure;
     // The count as it is under the unit's lock: concurrent boots each count.
     boots = session->unit().boots;
-    initialise = boots == 0 || ctx.args.has("init");
+    // An initialisation that a power loss cut is finished now: after the
+    // first boot nothing else would reset the files it did not reach.
+    initialiseCut = initialisePending();
+    initialise = boots == 0 || ctx.args.has("init") || initialiseCut;
     standin::testing::ScopedLogCapture capture;
 
     const bool hadCalibration = unitIsRegularFile(session->calibrationFile());
@@ -218,7 +222,19 @@ int cmdBoot(Context& ctx) {
     // A customization apply cut by a power loss is finished now, at the
     // first power-on after it (an initialisation applies it anyway).
     const bool applyCut = applyPending();
-    if (initialise) {
+    // The first boot's record of an unfinished initialisation is its boot
+    // count, written only once the initialisation is done; a later one
+    // records it before the first file is reset.
+    bool initialiseMarked = false;
+    if (initialise && boots != 0 && !initialiseCut) {
+      std::string markError;
+      initialiseMarked = markInitialiseStarted(&markError);
+      if (!initialiseMarked) failures.push_back(markError);
+    }
+    if (initialise && boots != 0 && !initialiseCut && !initialiseMarked) {
+      // Not recorded, so not begun: a cut could leave it half done for good.
+      customization = "not applied";
+    } else if (initialise) {
       const sysdata::SettingsFileDef* files = sysdata::productFiles();
       for (std::size_t i = 0; i < sysdata::kProductFileCount; ++i) {
         const UnitPath path = session->saveFile(files[i].fileName);
@@ -263,6 +279,13 @@ int cmdBoot(Context& ctx) {
       std::string markError;
       if (!markApplyFinished(&markError)) failures.push_back(markError);
     }
+    // The record is of a cut, not of a failure: an initialisation that ran
+    // to its end has reported what it could not do, and the next boot does
+    // not try again.
+    if (initialiseCut || initialiseMarked) {
+      std::string markError;
+      if (!markInitialiseFinished(&markError)) failures.push_back(markError);
+    }
     reportLog(ctx, capture);
     // A first boot whose initialisation did not complete is not counted, so
     // the next boot initialises again.
@@ -287,7 +310,8 @@ int cmdBoot(Context& ctx) {
     ctx.io.out << "  default table:     filled\n";
     ctx.io.out << "  calibration file:  " << calibration << "\n";
     if (initialise) {
-      ctx.io.out << "  product files:     " << initialised << " initialised to factory values\n";
+      ctx.io.out << "  product files:     " << initialised << " initialised to factory values"
+                 << (initialiseCut ? " (finishing an initialisation a power loss cut)" : "") << "\n";
     } else {
       ctx.io.out << "  product files:     kept (not the first boot; --init resets them)\n";
     }

@@ -67,6 +67,11 @@ int cmdVerify(Context& ctx) {
     problems.push_back({kApplyMarkerName, "",
                         "a customization apply was cut before it finished (the next boot finishes it)"});
   }
+  if (initialisePending()) {
+    problems.push_back({kInitialiseMarkerName, "",
+                        "an initialisation of the product files was cut before it finished (the next boot "
+                        "finishes it)"});
+  }
   int checkedFiles = 0;
   int checkedKeys = 0;
   for (const KnownFile& file : knownFiles()) {

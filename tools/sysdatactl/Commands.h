@@ -37,6 +37,16 @@ struct Command {
 const std::vector<Command>& commands();
 const Command* findCommand(const std::string& name);
 
+// Runs one command line (argv[0] is the program's name), its messages to
+// io. Exceptions pass (main() turns them into a status and a reason).
+int run(int argc, char** argv, const Streams& io);
+
+// Every wait of a command for a lock (the unit's, a record's, the claim of
+// its segment namespace) ends within this, in total: a stopped process that
+// holds one makes the command fail, never hang.
+constexpr long long kCommandWaitBudgetMs = 10000;
+void setWaitBudget();
+
 // Loads the unit named by --root / SYSDATACTL_ROOT. On failure prints the
 // message and sets *exitCode (2 without a root, 1 for a missing or invalid
 // unit).

@@ -123,6 +123,11 @@ int lockUnitDirectory(const std::string& root, std::string* error) {
   if (fd < 0) *error = "cannot lock the unit at " + root + ": " + why;
   return fd;
 }
+
+// The lock's descriptor belongs to the unit's file system (one in memory
+// under test), not necessarily to the kernel: it is closed there.
+void unlockUnitDirectory(int fd) { standin::testing::UnlockUnit(fd); }
+
 namespace {
 
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
@@ -419,7 +424,7 @@ void HostSession::powerOff() {
     }
   }
   unit_.root.clear();
-  if (lockFd_ >= 0) ::close(lockFd_);
+  unlockUnitDirectory(lockFd_);
   lockFd_ = -1;
   interrupts_.finish();
 }

@@ -51,6 +51,7 @@ bool writeUnitConfig(const std::string& root, const std::string& text, std::stri
 // stall the unit. The wait ends within the command's wait budget. The
 // descriptor, or -1 with *error.
 int lockUnitDirectory(const std::string& root, std::string* error);
+void unlockUnitDirectory(int fd);
 
 // SIGINT, SIGTERM, SIGHUP and SIGQUIT while a unit is on. A command is
 // short, so an interrupt waits for the power-off (which removes the unit's

@@ -121,7 +121,7 @@ ReadResult readRegularFile(int dirFd, const std::string& path, std::size_t limit
     fd = ::openat(dirFd, path.c_str(), O_RDONLY | (followLink ? 0 : O_NOFOLLOW) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);  // door-ok: a file the user named; AT_FDCWD paths were refused above when beneath the unit
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return openFailure(errno, limit);
-  return readOpenFile(fd, limit, content);
+  return readMachineFile(fd, limit, content);
 }
 
 std::string readProblem(const std::string& path) {

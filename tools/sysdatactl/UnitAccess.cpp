@@ -75,8 +75,9 @@ long long unitFileSize(const UnitPath& path) {
   return static_cast<long long>(st.st_size);
 }
 
-ReadResult readOpenFile(int fd, std::size_t limit, std::string* content) {
-  standin::FileSystem* fs = standin::GetFileSystem();
+namespace {
+
+ReadResult readOpen(standin::FileSystem* fs, int fd, std::size_t limit, std::string* content) {
   ReadResult result;
   result.limit = limit;
   struct stat st;
@@ -122,6 +123,16 @@ ReadResult readOpenFile(int fd, std::size_t limit, std::string* content) {
   *content = std::move(data);
   result.status = ReadStatus::kOk;
   return result;
+}
+
+}  // namespace
+
+ReadResult readOpenFile(int fd, std::size_t limit, std::string* content) {
+  return readOpen(standin::GetFileSystem(), fd, limit, content);
+}
+
+ReadResult readMachineFile(int fd, std::size_t limit, std::string* content) {
+  return readOpen(standin::PosixFileSystem(), fd, limit, content);
 }
 
 ReadResult readUnitFile(const UnitPath& path, std::size_t limit, std::string* content, bool followLink) {
@@ -196,9 +207,19 @@ bool makeUnitDirectories(const UnitPath& dir, std::string* reason) {
         *reason = errnoText(errno);
         return false;
       }
-      if (standin::unit::Mkdir(partial, 0755) != 0 && errno != EEXIST) {
-        *reason = errnoText(errno);
-        return false;
+      if (standin::unit::Mkdir(partial, 0755) != 0) {
+        if (errno != EEXIST) {
+          *reason = errnoText(errno);
+          return false;
+        }
+      } else {
+        // A directory made is there after a power cut only once the one
+        // holding it is synced: before anything is written into it.
+        const std::size_t above = partial.find_last_of('/');
+        if (standin::unit::SyncDir(above == 0 ? std::string("/") : partial.substr(0, above)) != 0) {
+          *reason = errnoText(errno);
+          return false;
+        }
       }
       if (standin::unit::Lstat(partial, &st) != 0) {
         *reason = errnoText(errno);

@@ -58,12 +58,12 @@ std::string unitStoreProblem(const UnitPath& path);
 // Replaces the unit's file with content, durably and whole or not at all.
 bool replaceUnitFile(const UnitPath& path, const std::string& content, unsigned int mode, std::string* reason);
 
-// Makes the directory and each missing one above it, following no link on
-// the way (a link is refused with "'data' is a symbolic link, which is not
-// followed here").
 // Removes a file durably (the directory synced after); a missing file is
 // fine. False with the system's reason.
 bool removeUnitFile(const UnitPath& path, std::string* reason);
+// Makes the directory and each missing one above it, durably (each made
+// one's parent synced), following no link on the way (a link is refused
+// with "'data' is a symbolic link, which is not followed here").
 bool makeUnitDirectories(const UnitPath& dir, std::string* reason);
 
 // A directory's device and inode, for telling a directory of this machine
@@ -82,5 +82,9 @@ bool descriptorsExhausted();
 // Reads at most limit bytes of the regular file open at fd (through the
 // stand-in's file layer) and closes fd.
 ReadResult readOpenFile(int fd, std::size_t limit, std::string* content);
+// The same for a descriptor of this machine (a file outside every unit that
+// SafeFile.cpp opened): read with the kernel's own calls, whichever file
+// system the unit's files are on.
+ReadResult readMachineFile(int fd, std::size_t limit, std::string* content);
 
 }  // namespace sysdatactl
