@@ -148,8 +148,8 @@ std::string g_root;
 bool isLockFile(const std::string& path) {
   if (path.find("/.tqlocks/") != std::string::npos) return true;
   const std::size_t slash = path.rfind('/');
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return name.size() > 6 && name[0] == '.' && name.compare(name.size() - 5, 5, ".lock") == 0;
+  const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+  return path.size() - name > 6 && path[name] == '.' && path.compare(path.size() - 5, 5, ".lock") == 0;
 }
 
 void teardown() {
@@ -265,9 +265,12 @@ void FuzzUnit::endInput() {
   // The registries' file objects keep what they read last: they read the
   // restored file now rather than at the next input's first open.
   const std::string saveDir = disk(kSaveDir) + "/";
+  const std::string calibrationDir = disk(kCalibrationDir) + "/";
   for (const std::string& path : restored) {
-    if (path.compare(0, saveDir.size(), saveDir) != 0) continue;
-    const std::string name = path.substr(saveDir.size());
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = path.substr(0, slash + 1);
+    if (dir != saveDir && dir != calibrationDir) continue;
+    const std::string name = path.substr(slash + 1);
     for (int id = 0; id < SysDataFactory::SYSDATA_METATXT_MAX; ++id) {
       const auto key = static_cast<SysDataFactory::SYSDATA_METATXT_ID>(id);
       const char* known = SysDataFactory::metaTextName(key);
