@@ -13,6 +13,7 @@
 
 #include "core/SysDataFactory.h"
 #include "core/SysDataProductFactory.h"
+#include "standin/testing/HostCalls.h"
 #include "standin/testing/HostRecords.h"
 #include "standin/FileSystem.h"
 #include "standin/testing/MemFileSystem.h"
@@ -261,6 +262,9 @@ bool FuzzUnit::readHostFile(const std::string& hostPath, std::string* content) c
 
 void FuzzUnit::endInput() {
   standin::testing::ClearCreationCalls();
+  standin::testing::ClearHostCalls();
+  // The guard's list, too, is as every input finds it.
+  allowWrites({});
   const std::vector<std::string> restored = memory().RestoreFiles(root_, baseline_, isLockFile);
   // The registries' file objects keep what they read last: they read the
   // restored file now rather than at the next input's first open.

@@ -58,8 +58,9 @@ class FuzzUnit {
   // Called by a target at the end of each input: puts back every file of the
   // unit the input changed, created or removed (the library's lock files
   // aside), lets the store's cached file objects of those files read them
-  // again, and forgets what the stand-in kept of the input for tests (its
-  // record of creation calls). Every input so starts from the same unit, and
+  // again, allows writes to none of its directories again, and forgets what
+  // the stand-in kept of the input for tests (its records of creation calls
+  // and host calls). Every input so starts from the same unit, and
   // leaves the process's memory as it found it: libFuzzer reruns an input
   // and scans the whole heap for leaks when the input allocated more than it
   // freed, so that only an input that really leaks pays for that scan.
