@@ -8,8 +8,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 
+#include "core/SysDataFactory.h"
+#include "core/SysDataProductFactory.h"
+#include "standin/testing/HostCalls.h"
 #include "standin/testing/HostRecords.h"
 #include "standin/FileSystem.h"
 #include "standin/testing/MemFileSystem.h"
@@ -21,6 +25,22 @@ namespace sysdata_fuzz {
 namespace {
 
 using sysdata_test::removeTree;
+
+// True when path is absolute and has no empty, "." or ".." component: it is
+// its own normal form.
+bool isNormal(const std::string& path) {
+  if (path.empty() || path[0] != '/' || (path.size() > 1 && path.back() == '/')) return path == "/";
+  for (std::size_t at = 0; at < path.size(); at = path.find('/', at + 1)) {
+    const std::size_t next = path.find('/', at + 1);
+    const std::size_t length = (next == std::string::npos ? path.size() : next) - at - 1;
+    if (length == 0 || (length == 1 && path[at + 1] == '.') ||
+        (length == 2 && path[at + 1] == '.' && path[at + 2] == '.')) {
+      return false;
+    }
+    if (next == std::string::npos) break;
+  }
+  return true;
+}
 
 // "a//b/./c/../d" -> "a/b/d", lexically, so that a prefix test cannot be
 // fooled by dots.
@@ -100,10 +120,14 @@ class GuardFileSystem final : public standin::FileSystem {
   static standin::FileSystem* base() { return &memory(); }
 
   void check(const char* what, const std::string& path) {
-    const std::string n = normalise(path);
+    // Every path the stand-in makes is already normal: no copy is made.
+    std::string normalised;
+    if (!isNormal(path)) normalised = normalise(path);
+    const std::string& n = normalised.empty() ? path : normalised;
     std::lock_guard<std::mutex> lock(mutex_);
     for (const std::string& a : allowed_) {
-      if (n.compare(0, a.size(), a) == 0 || n + "/" == a) return;
+      // Beneath a, or a itself (a ends in '/').
+      if (n.compare(0, a.size(), a) == 0 || (n.size() + 1 == a.size() && a.compare(0, n.size(), n) == 0)) return;
     }
     fail(std::string("the library changed a file outside its directories: ") + what + " " + path);
   }
@@ -118,6 +142,16 @@ GuardFileSystem& guard() {
 }
 
 std::string g_root;
+
+// The framework's lock files and the store's ".<name>.lock" files: made on
+// first use and kept open by their owners for the life of the process, they
+// are not the unit's content.
+bool isLockFile(const std::string& path) {
+  if (path.find("/.tqlocks/") != std::string::npos) return true;
+  const std::size_t slash = path.rfind('/');
+  const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+  return path.size() - name > 6 && path[name] == '.' && path.compare(path.size() - 5, 5, ".lock") == 0;
+}
 
 void teardown() {
   standin::SetFileSystem(nullptr);
@@ -194,6 +228,10 @@ FuzzUnit::FuzzUnit() {
   writeHostFile("/media/usb/sub/inner.png", std::string("\x89PNG\r\n\x1a\n inner", 15));
 
   allowWrites({});
+  baseline_ = memory().FilesNow(root_);
+  for (auto it = baseline_.begin(); it != baseline_.end();) {
+    it = isLockFile(it->first) ? baseline_.erase(it) : std::next(it);
+  }
 }
 
 void FuzzUnit::allowWrites(const std::vector<std::string>& hostDirs) {
@@ -220,6 +258,40 @@ void FuzzUnit::removeHostFile(const std::string& hostPath) const { memory().Unli
 bool FuzzUnit::readHostFile(const std::string& hostPath, std::string* content) const {
   content->clear();
   return memory().GetFile(disk(hostPath), content);
+}
+
+void FuzzUnit::endInput() {
+  standin::testing::ClearCreationCalls();
+  standin::testing::ClearHostCalls();
+  // The guard's list, too, is as every input finds it.
+  allowWrites({});
+  const std::vector<std::string> restored = memory().RestoreFiles(root_, baseline_, isLockFile);
+  // The registries' file objects keep what they read last: they read the
+  // restored file now rather than at the next input's first open.
+  const std::string saveDir = disk(kSaveDir) + "/";
+  const std::string calibrationDir = disk(kCalibrationDir) + "/";
+  for (const std::string& path : restored) {
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = path.substr(0, slash + 1);
+    if (dir != saveDir && dir != calibrationDir) continue;
+    const std::string name = path.substr(slash + 1);
+    for (int id = 0; id < SysDataFactory::SYSDATA_METATXT_MAX; ++id) {
+      const auto key = static_cast<SysDataFactory::SYSDATA_METATXT_ID>(id);
+      const char* known = SysDataFactory::metaTextName(key);
+      if (known == nullptr || name != known) continue;
+      if (SaveFileAccessMetaText* file = TqSingleton<SysDataFactory>::GetInstance()->getMetaText(key)) {
+        if (file->FOpen()) file->FClose();
+      }
+    }
+    for (int id = 0; id < SysDataProductFactory::SYSDATA_METATXT_MAX; ++id) {
+      const auto key = static_cast<SysDataProductFactory::SYSDATA_METATXT_ID>(id);
+      const char* known = SysDataProductFactory::metaTextName(key);
+      if (known == nullptr || name != known) continue;
+      if (SaveFileAccessMetaText* file = TqSingleton<SysDataProductFactory>::GetInstance()->getMetaText(key)) {
+        if (file->FOpen()) file->FClose();
+      }
+    }
+  }
 }
 
 void FuzzUnit::clearSyslog() const {

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -54,9 +55,23 @@ class FuzzUnit {
   // Removes every file in the unit's "/Syslog/".
   void clearSyslog() const;
 
+  // Called by a target at the end of each input: puts back every file of the
+  // unit the input changed, created or removed (the library's lock files
+  // aside), lets the store's cached file objects of those files read them
+  // again, allows writes to none of its directories again, and forgets what
+  // the stand-in kept of the input for tests (its records of creation calls
+  // and host calls). Every input so starts from the same unit, and
+  // leaves the process's memory as it found it: libFuzzer reruns an input
+  // and scans the whole heap for leaks when the input allocated more than it
+  // freed, so that only an input that really leaks pays for that scan.
+  void endInput();
+
+
  private:
   FuzzUnit();
   std::string root_;
+  // The unit's files as every input finds them (disk path -> content).
+  std::map<std::string, std::string> baseline_;
 };
 
 // Ends the process with a message: a property of the library was violated.

@@ -50,5 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   unit.setCameraHd(0);
   unit.setDemoUserInit(1);
+  unit.endInput();
   return 0;
 }

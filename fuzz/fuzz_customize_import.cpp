@@ -43,5 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!imported && unit.readHostFile("/Syslog/dop_startup_caution_img.png", &image)) {
     sysdata_fuzz::fail("a refused file left a stored caution image");
   }
+  unit.endInput();
   return 0;
 }

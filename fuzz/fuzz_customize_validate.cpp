@@ -32,5 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (validate(path) != first) sysdata_fuzz::fail("validation decided two ways on one file");
   }
   unit.setLangSetCode(0);
+  unit.endInput();
   return 0;
 }

@@ -118,5 +118,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   storeRoundTrip(unit, data, size);
   accessorReads(unit, data, size);
   resetOver(unit, data, size);
+  unit.endInput();
   return 0;
 }

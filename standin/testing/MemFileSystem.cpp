@@ -9,7 +9,9 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <random>
+#include <string_view>
 #include <utility>
 
 #include "standin/ProcessId.h"
@@ -33,26 +35,46 @@ struct Node {
   unsigned mode = 0644;
   int links = 0;
   std::string data;
-  std::map<std::string, int> entries;
+  // Transparent: a path is walked by views of its components, without a
+  // string made for each.
+  std::map<std::string, int, std::less<>> entries;
   long long mtime = 0;
   long long ctime = 0;
 };
 
-// A relative path is taken from the process's working directory, as the
-// real calls take it (a program that changes into a directory of this
-// machine hands the library a relative path); "/" without one.
-std::vector<std::string> Components(const std::string& given) {
-  std::string path = given;
-  if (!given.empty() && given[0] != '/') {
-    char cwd[PATH_MAX];
-    if (::getcwd(cwd, sizeof cwd) != nullptr) path = std::string(cwd) + "/" + given;
+// The components of a path, as views into it. A relative path is taken from
+// the process's working directory, as the real calls take it (a program that
+// changes into a directory of this machine hands the library a relative
+// path); the absolute path it makes is kept here, so the views stay valid.
+class Parts : public std::vector<std::string_view> {
+ public:
+  explicit Parts(const std::string& given) {
+    const std::string* path = &given;
+    if (!given.empty() && given[0] != '/') {
+      char cwd[PATH_MAX];
+      if (::getcwd(cwd, sizeof cwd) != nullptr) {
+        owned_.reset(new std::string(std::string(cwd) + "/" + given));
+        path = owned_.get();
+      }
+    }
+    Split(*path);
   }
-  std::vector<std::string> out;
+
+ private:
+  void Split(const std::string& path);
+  std::unique_ptr<std::string> owned_;
+};
+
+// path must outlive the views (the caller's, or the one Parts owns).
+void Parts::Split(const std::string& path) {
+  std::vector<std::string_view>& out = *this;
+  out.reserve(static_cast<std::size_t>(std::count(path.begin(), path.end(), '/')) + 1);
+  const std::string_view all(path);
   std::size_t pos = 0;
-  while (pos <= path.size()) {
-    std::size_t slash = path.find('/', pos);
-    if (slash == std::string::npos) slash = path.size();
-    const std::string part = path.substr(pos, slash - pos);
+  while (pos <= all.size()) {
+    std::size_t slash = all.find('/', pos);
+    if (slash == std::string_view::npos) slash = all.size();
+    const std::string_view part = all.substr(pos, slash - pos);
     if (part == "..") {
       if (!out.empty()) out.pop_back();
     } else if (!part.empty() && part != ".") {
@@ -60,7 +82,6 @@ std::vector<std::string> Components(const std::string& given) {
     }
     pos = slash + 1;
   }
-  return out;
 }
 
 }  // namespace
@@ -87,7 +108,7 @@ struct MemFileSystem::Image {
   }
 
   // The inode at path, or -1 with errno (ENOENT, ENOTDIR).
-  int Walk(const std::vector<std::string>& parts, std::size_t count) const {
+  int Walk(const std::vector<std::string_view>& parts, std::size_t count) const {
     int ino = kRootIno;
     for (std::size_t i = 0; i < count; ++i) {
       const Node* node = Get(ino);
@@ -292,7 +313,7 @@ void MemFileSystem::SetCapacity(std::size_t capacity) {
 }
 
 bool MemFileSystem::ResolveParent(const std::string& path, Resolved* out) const {
-  const std::vector<std::string> parts = Components(path);
+  const Parts parts(path);
   if (parts.empty()) {
     errno = EBUSY;  // the root itself
     return false;
@@ -305,12 +326,12 @@ bool MemFileSystem::ResolveParent(const std::string& path, Resolved* out) const 
     return false;
   }
   out->parent = parent;
-  out->name = parts.back();
+  out->name.assign(parts.back().data(), parts.back().size());
   return true;
 }
 
 int MemFileSystem::Lookup(const std::string& path) const {
-  const std::vector<std::string> parts = Components(path);
+  const Parts parts(path);
   const int ino = now_->Walk(parts, parts.size());
   if (ino < 0) return -1;
   // "file/" names a directory that is not there.
@@ -386,7 +407,7 @@ long long MemFileSystem::Tick() {
 bool MemFileSystem::MakeDirs(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   int ino = kRootIno;
-  for (const std::string& part : Components(path)) {
+  for (const std::string_view part : Parts(path)) {
     Node* node = now_->Get(ino);
     if (node == nullptr || !node->dir) return false;
     const auto it = node->entries.find(part);
@@ -398,7 +419,7 @@ bool MemFileSystem::MakeDirs(const std::string& path) {
     Node& made = now_->nodes[child];
     made.dir = true;
     made.mode = 0755;
-    LinkEntry(now_.get(), ino, part, child);
+    LinkEntry(now_.get(), ino, std::string(part), child);
     Touch(child);
     ino = child;
   }
@@ -685,7 +706,7 @@ std::set<std::string> MemFileSystem::Versions(const std::string& path) const {
 }
 
 bool MemFileSystem::FileIn(const Image& image, const std::string& path, std::string* content) {
-  const std::vector<std::string> parts = Components(path);
+  const Parts parts(path);
   const int ino = image.Walk(parts, parts.size());
   const Node* node = ino < 0 ? nullptr : image.Get(ino);
   if (node == nullptr || node->dir) return false;
@@ -695,11 +716,14 @@ bool MemFileSystem::FileIn(const Image& image, const std::string& path, std::str
 
 std::map<std::string, std::string> MemFileSystem::FilesIn(const Image& image, const std::string& dir) {
   std::map<std::string, std::string> out;
-  const std::vector<std::string> parts = Components(dir);
+  const Parts parts(dir);
   const int ino = image.Walk(parts, parts.size());
   if (ino < 0) return out;
   std::string prefix;
-  for (const std::string& part : parts) prefix += "/" + part;
+  for (const std::string_view part : parts) {
+    prefix += '/';
+    prefix.append(part.data(), part.size());
+  }
   std::vector<std::pair<std::string, int>> files;
   image.Files(ino, prefix, &files);
   for (const auto& f : files) {
@@ -713,6 +737,74 @@ std::map<std::string, std::string> MemFileSystem::FilesNow(const std::string& di
   return FilesIn(*now_, dir);
 }
 
+namespace {
+
+// Calls visit(path, node) for every regular file beneath the directory ino,
+// path growing in one buffer.
+template <class Visit>
+void EachFile(const Image& image, int ino, std::string* path, Visit& visit) {
+  const Node* node = image.Get(ino);
+  if (node == nullptr || !node->dir) return;
+  const std::size_t length = path->size();
+  for (const auto& entry : node->entries) {
+    path->push_back('/');
+    path->append(entry.first);
+    if (const Node* child = image.Get(entry.second)) {
+      if (child->dir) {
+        EachFile(image, entry.second, path, visit);
+      } else {
+        visit(*path, *child);
+      }
+    }
+    path->resize(length);
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> MemFileSystem::RestoreFiles(const std::string& dir,
+                                                     const std::map<std::string, std::string>& files,
+                                                     bool (*keep)(const std::string& path)) {
+  std::vector<std::string> stale;    // removed, and made again when in files
+  std::vector<std::string> missing;  // in files, not there
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Parts parts(dir);
+    const int ino = now_->Walk(parts, parts.size());
+    std::string path;
+    for (const std::string_view part : parts) {
+      path += '/';
+      path.append(part.data(), part.size());
+    }
+    std::size_t found = 0;
+    auto visit = [&](const std::string& at, const Node& node) {
+      if (keep != nullptr && keep(at)) return;
+      const auto was = files.find(at);
+      if (was != files.end()) ++found;
+      if (was == files.end() || was->second != node.data) stale.push_back(at);
+    };
+    if (ino >= 0) EachFile(*now_, ino, &path, visit);
+    if (found < files.size()) {
+      for (const auto& file : files) {
+        if (keep != nullptr && keep(file.first)) continue;
+        if (Lookup(file.first) < 0) missing.push_back(file.first);
+      }
+    }
+  }
+  std::vector<std::string> restored;
+  for (const std::string& at : stale) {
+    Remove(at);
+    const auto was = files.find(at);
+    if (was != files.end()) PutFile(at, was->second);
+    restored.push_back(at);
+  }
+  for (const std::string& at : missing) {
+    PutFile(at, files.at(at));
+    restored.push_back(at);
+  }
+  return restored;
+}
+
 void PretendProcessId(int pid) { detail::SetCurrentPidForTesting(static_cast<pid_t>(pid)); }
 
 // ---- FileSystem ----
@@ -723,7 +815,7 @@ int MemFileSystem::Open(const std::string& path, int flags, unsigned int mode) {
   const bool writable = access != O_RDONLY;
   Resolved r;
   int ino = -1;
-  if (Components(path).empty()) {
+  if (Parts(path).empty()) {
     ino = kRootIno;
   } else {
     if (!ResolveParent(path, &r)) return -1;
@@ -793,13 +885,17 @@ int MemFileSystem::Close(int fd) {
   const int ino = file->ino;
   const auto held = locks_.find(ino);
   if (held != locks_.end() && held->second == file) {
-    locks_.erase(held);
+    held->second = nullptr;
     unlocked_.notify_all();
   }
   fds_.erase(it);
   bool stillOpen = false;
   for (const auto& f : fds_) stillOpen = stillOpen || f.second->ino == ino;
-  if (!stillOpen) now_->Forget(ino);
+  if (!stillOpen) {
+    // Nobody can hold a lock of a file nobody has open.
+    locks_.erase(ino);
+    now_->Forget(ino);
+  }
   return 0;
 }
 
@@ -1098,8 +1194,12 @@ int MemFileSystem::Lock(int fd) {
     }
     const OpenFile* file = it->second.get();
     const auto held = locks_.find(file->ino);
-    if (held == locks_.end() || held->second == file) {
-      locks_[file->ino] = file;
+    if (held == locks_.end()) {
+      locks_.emplace(file->ino, file);
+      return 0;
+    }
+    if (held->second == nullptr || held->second == file) {
+      held->second = file;
       return 0;
     }
     unlocked_.wait(lock);
@@ -1115,7 +1215,9 @@ int MemFileSystem::Unlock(int fd) {
   }
   const auto held = locks_.find(it->second->ino);
   if (held != locks_.end() && held->second == it->second.get()) {
-    locks_.erase(held);
+    // The entry stays, free, while the file is open: a lock taken and
+    // dropped again and again costs no allocation.
+    held->second = nullptr;
     unlocked_.notify_all();
   }
   return 0;

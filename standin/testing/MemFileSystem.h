@@ -111,6 +111,14 @@ class TQPLATFORM_API MemFileSystem : public FileSystem {
   // dir: path -> content.
   static std::map<std::string, std::string> FilesIn(const Image& image, const std::string& dir);
   std::map<std::string, std::string> FilesNow(const std::string& dir) const;
+  // Puts the regular files beneath dir back as files (taken by FilesNow(dir))
+  // has them, leaving alone those for which keep(path) is true: a file whose
+  // content differs is replaced by a new file (as a writer that replaces it
+  // would), one not in files is removed, a missing one is made again. Not
+  // recorded. Returns the paths put back. Nothing is copied but what differs,
+  // so that a fuzzer can undo an input's changes after every input.
+  std::vector<std::string> RestoreFiles(const std::string& dir, const std::map<std::string, std::string>& files,
+                                        bool (*keep)(const std::string& path));
 
   // FileSystem.
   int Open(const std::string& path, int flags, unsigned int mode) override;
@@ -153,7 +161,7 @@ class TQPLATFORM_API MemFileSystem : public FileSystem {
   std::shared_ptr<const Image> durable_;
   std::vector<Change> log_;
   std::map<int, std::shared_ptr<OpenFile>> fds_;
-  std::map<int, const OpenFile*> locks_;  // inode -> holder
+  std::map<int, const OpenFile*> locks_;  // inode -> holder (null: free)
   int nextFd_;
   long long clock_ = 0;
   long long sinceBoot_ = 0;

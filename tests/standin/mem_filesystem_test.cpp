@@ -326,6 +326,70 @@ TEST(MemFileSystem, FullAtItsCapacity) {
   mem.Close(fd2);
 }
 
+// Putting back the files beneath a directory: what an input changed,
+// created or removed is undone, what it did not touch stays the same file,
+// files the caller keeps are left alone, and a descriptor still open on a
+// replaced file keeps the content it had.
+TEST(MemFileSystem, RestoreFilesUndoesChanges) {
+  MemFileSystem mem;
+  ASSERT_TRUE(mem.MakeDirs("/u/save"));
+  ASSERT_TRUE(mem.MakeDirs("/other"));
+  ASSERT_TRUE(mem.PutFile("/u/save/same", "same content"));
+  ASSERT_TRUE(mem.PutFile("/u/save/changed", "before"));
+  ASSERT_TRUE(mem.PutFile("/u/save/removed", "gone later"));
+  ASSERT_TRUE(mem.PutFile("/u/.keep.lock", ""));
+  ASSERT_TRUE(mem.PutFile("/other/outside", "outside"));
+  const auto baseline = mem.FilesNow("/u");
+  struct stat sameBefore;
+  ASSERT_EQ(mem.Stat("/u/save/same", &sameBefore), 0);
+
+  const int held = mem.Open("/u/save/changed", O_RDONLY, 0);
+  ASSERT_GE(held, 0);
+  ASSERT_TRUE(mem.PutFile("/u/save/changed", "after, longer"));
+  ASSERT_TRUE(mem.Remove("/u/save/removed"));
+  ASSERT_TRUE(mem.PutFile("/u/save/created", "new"));
+  ASSERT_TRUE(mem.MakeDirs("/u/save/sub"));
+  ASSERT_TRUE(mem.PutFile("/u/save/sub/deep", "new too"));
+  ASSERT_TRUE(mem.PutFile("/u/.keep.lock", "taken"));
+  ASSERT_TRUE(mem.PutFile("/u/.new.lock", ""));
+  ASSERT_TRUE(mem.PutFile("/other/outside", "changed outside"));
+
+  const auto keepLocks = [](const std::string& path) {
+    return path.size() > 5 && path.compare(path.size() - 5, 5, ".lock") == 0;
+  };
+  std::vector<std::string> restored = mem.RestoreFiles("/u", baseline, keepLocks);
+  std::sort(restored.begin(), restored.end());
+  EXPECT_EQ(restored, (std::vector<std::string>{"/u/save/changed", "/u/save/created", "/u/save/removed",
+                                                  "/u/save/sub/deep"}));
+
+  struct Expect {
+    const char* path;
+    const char* content;  // null: absent
+  };
+  const Expect rows[] = {
+      {"/u/save/same", "same content"}, {"/u/save/changed", "before"},   {"/u/save/removed", "gone later"},
+      {"/u/save/created", nullptr},     {"/u/save/sub/deep", nullptr},   {"/u/.keep.lock", "taken"},
+      {"/u/.new.lock", ""},             {"/other/outside", "changed outside"},
+  };
+  for (const Expect& row : rows) {
+    SCOPED_TRACE(row.path);
+    std::string content;
+    const bool there = mem.GetFile(row.path, &content);
+    EXPECT_EQ(there, row.content != nullptr);
+    if (row.content != nullptr) {
+      EXPECT_EQ(content, row.content);
+    }
+  }
+  struct stat sameAfter;
+  ASSERT_EQ(mem.Stat("/u/save/same", &sameAfter), 0);
+  EXPECT_EQ(sameAfter.st_ino, sameBefore.st_ino) << "an untouched file is not replaced";
+  char buf[32] = {};
+  EXPECT_EQ(mem.Read(held, buf, sizeof buf), 13);
+  EXPECT_STREQ(buf, "after, longer") << "the open file was replaced, not written over";
+  mem.Close(held);
+  EXPECT_TRUE(mem.RestoreFiles("/u", baseline, keepLocks).empty()) << "nothing left to put back";
+}
+
 // ---- the persistence model ----
 
 std::set<std::string> contentsAt(const MemFileSystem::CrashStateSet& set, const std::string& path) {
