@@ -260,6 +260,24 @@ bool FuzzUnit::readHostFile(const std::string& hostPath, std::string* content) c
   return memory().GetFile(disk(hostPath), content);
 }
 
+namespace {
+
+// The factory's key=value file object of that name (if it has one) reads its
+// file again, by one open and close.
+template <class Factory>
+void rereadMetaText(const std::string& name) {
+  for (int id = 0; id < Factory::SYSDATA_METATXT_MAX; ++id) {
+    const auto key = static_cast<typename Factory::SYSDATA_METATXT_ID>(id);
+    const char* known = Factory::metaTextName(key);
+    if (known == nullptr || name != known) continue;
+    if (SaveFileAccessMetaText* file = TqSingleton<Factory>::GetInstance()->getMetaText(key)) {
+      if (file->FOpen()) file->FClose();
+    }
+  }
+}
+
+}  // namespace
+
 void FuzzUnit::endInput() {
   standin::testing::ClearCreationCalls();
   standin::testing::ClearHostCalls();
@@ -275,22 +293,8 @@ void FuzzUnit::endInput() {
     const std::string dir = path.substr(0, slash + 1);
     if (dir != saveDir && dir != calibrationDir) continue;
     const std::string name = path.substr(slash + 1);
-    for (int id = 0; id < SysDataFactory::SYSDATA_METATXT_MAX; ++id) {
-      const auto key = static_cast<SysDataFactory::SYSDATA_METATXT_ID>(id);
-      const char* known = SysDataFactory::metaTextName(key);
-      if (known == nullptr || name != known) continue;
-      if (SaveFileAccessMetaText* file = TqSingleton<SysDataFactory>::GetInstance()->getMetaText(key)) {
-        if (file->FOpen()) file->FClose();
-      }
-    }
-    for (int id = 0; id < SysDataProductFactory::SYSDATA_METATXT_MAX; ++id) {
-      const auto key = static_cast<SysDataProductFactory::SYSDATA_METATXT_ID>(id);
-      const char* known = SysDataProductFactory::metaTextName(key);
-      if (known == nullptr || name != known) continue;
-      if (SaveFileAccessMetaText* file = TqSingleton<SysDataProductFactory>::GetInstance()->getMetaText(key)) {
-        if (file->FOpen()) file->FClose();
-      }
-    }
+    rereadMetaText<SysDataFactory>(name);
+    rereadMetaText<SysDataProductFactory>(name);
   }
 }
 

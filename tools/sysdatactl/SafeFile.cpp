@@ -223,49 +223,19 @@ bool makeDirectories(const std::string& path) {
 
 namespace {
 
-// Removes name in dirFd and all beneath it; descriptor-relative, no link
-// followed, so it never leaves the tree it was given.
-void removeTreeAt(int dirFd, const std::string& name, int depth) {
+// Removes name in dirFd and all beneath it, directories up to maxDepth deep;
+// descriptor-relative, no link followed, so it never leaves the tree it was
+// given. It asks for no memory (the directory is read into a buffer on the
+// stack), so a signal handler may call it too. Whether name is gone.
+bool removeTreeAt(int dirFd, const char* name, int depth, int maxDepth) {
   struct stat st;
-  if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;  // door-ok: relative to a tree outside every unit, no link followed
-  if (S_ISDIR(st.st_mode) && depth < 64) {
-    const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);  // door-ok: the same tree, no link followed
-    if (fd >= 0) {
-      if (DIR* d = ::fdopendir(fd)) {  // door-ok: on the descriptor just opened
-        std::vector<std::string> names;
-        while (const dirent* entry = ::readdir(d)) {
-          if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-            names.push_back(entry->d_name);
-          }
-        }
-        for (const std::string& child : names) removeTreeAt(::dirfd(d), child, depth + 1);
-        ::closedir(d);
-      } else {
-        ::close(fd);
-      }
-    }
-    ::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR);  // door-ok: the same tree
-  } else {
-    ::unlinkat(dirFd, name.c_str(), 0);  // door-ok: the same tree
-  }
-}
-
-}  // namespace
-
-namespace {
-
-void removeTreeNowAt(int dirFd, const char* name, int depth) {
-  struct stat st;
-  if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;  // door-ok: relative to a throw-away tree outside every unit, no link followed
-  if (!S_ISDIR(st.st_mode)) {
-    ::unlinkat(dirFd, name, 0);  // door-ok: the same tree
-    return;
-  }
-  if (depth < 8) {
+  if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;  // door-ok: relative to a tree outside every unit, no link followed
+  if (!S_ISDIR(st.st_mode)) return ::unlinkat(dirFd, name, 0) == 0;  // door-ok: the same tree
+  if (depth < maxDepth) {
     const int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);  // door-ok: the same tree, no link followed
     if (fd >= 0) {
       // Removing while reading may make a pass skip an entry: passes repeat
-      // until one removes nothing.
+      // while one removes something.
       for (int pass = 0; pass < 16; ++pass) {
         bool removed = false;
         if (::lseek(fd, 0, SEEK_SET) != 0) break;
@@ -276,8 +246,7 @@ void removeTreeNowAt(int dirFd, const char* name, int depth) {
             const struct dirent64* entry = reinterpret_cast<const struct dirent64*>(buf + off);
             off += entry->d_reclen;
             if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-            removeTreeNowAt(fd, entry->d_name, depth + 1);
-            removed = true;
+            if (removeTreeAt(fd, entry->d_name, depth + 1, maxDepth)) removed = true;
           }
         }
         if (!removed) break;
@@ -285,19 +254,19 @@ void removeTreeNowAt(int dirFd, const char* name, int depth) {
       ::close(fd);
     }
   }
-  ::unlinkat(dirFd, name, AT_REMOVEDIR);  // door-ok: the same tree
+  return ::unlinkat(dirFd, name, AT_REMOVEDIR) == 0;  // door-ok: the same tree
 }
 
 }  // namespace
 
 void removeTreeNow(const char* path) {
   if (path == nullptr || path[0] == '\0') return;
-  removeTreeNowAt(AT_FDCWD, path, 0);
+  removeTreeAt(AT_FDCWD, path, 0, 8);
 }
 
 void removeTree(const std::string& path) {
   if (path.empty() || refuseUnitPath(path)) return;
-  removeTreeAt(AT_FDCWD, path, 0);
+  removeTreeAt(AT_FDCWD, path.c_str(), 0, 64);
 }
 
 std::string absolutePath(const std::string& path) {
