@@ -580,6 +580,13 @@ bool ClaimNamedLocked(const std::string& prefix, const std::string& root) {
 // (claim=false) or making (claim=true) the claim. *ok false on failure.
 std::string PrefixFor(bool claim, bool* ok) {
   *ok = true;
+  {
+    // Every segment open asks: answered without copying the root.
+    const std::uint64_t now = SimGeneration();
+    ClaimCache& cache = Cache();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    if (cache.valid && cache.generation == now) return cache.prefix;
+  }
   std::uint64_t generation = 0;
   const std::string root = SimRootAndGeneration(&generation);
   if (root.empty()) return std::string();
@@ -729,12 +736,24 @@ extern "C" TQPLATFORM_API int shm_open(const char* name, int oflag, mode_t mode)
   // Called from C and from the product library: nothing may be thrown across.
   try {
     bool ok = true;
-    const std::string mapped = standin::detail::MapName(name, &ok);
+    const std::string prefix = standin::detail::PrefixFor(true, &ok);
     if (!ok) {
       errno = EAGAIN;  // no namespace of its own could be claimed for the unit
       return -1;
     }
-    return real(mapped.c_str(), oflag, mode);
+    if (prefix.empty()) return real(name, oflag, mode);
+    // Every segment view opens its name once or twice: on the stack, not
+    // on the heap, whenever it fits.
+    char mapped[NAME_MAX + 2];
+    const bool slash = name[0] == '/';
+    const std::size_t rest = std::strlen(name + (slash ? 1 : 0));
+    const std::size_t length = (slash ? 1 : 0) + prefix.size() + rest;
+    if (length >= sizeof mapped) return real(standin::detail::MapName(name, &ok).c_str(), oflag, mode);
+    char* at = mapped;
+    if (slash) *at++ = '/';
+    std::memcpy(at, prefix.data(), prefix.size());
+    std::memcpy(at + prefix.size(), name + (slash ? 1 : 0), rest + 1);
+    return real(mapped, oflag, mode);
   } catch (...) {
     errno = ENOMEM;
     return -1;

@@ -11,6 +11,9 @@ namespace detail {
 // The current simulation root (empty when none) and a number that changes at
 // every TqSimSetRoot, so that a new power-on checks its segment claim again.
 std::string SimRootAndGeneration(std::uint64_t* generation);
+// The number alone: the root cannot have changed while it stays the same, so
+// a cache of anything derived from the root is checked without copying it.
+std::uint64_t SimGeneration();
 
 // The segment-name prefix of the current root, claiming it when this process
 // has not yet done so for this power-on. Empty with *ok true when no root is

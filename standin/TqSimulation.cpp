@@ -94,6 +94,12 @@ std::string TqSimRoot() {
 namespace standin {
 namespace detail {
 
+std::uint64_t SimGeneration() {
+  SimState& s = State();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.generation;
+}
+
 std::string SimRootAndGeneration(std::uint64_t* generation) {
   SimState& s = State();
   std::lock_guard<std::mutex> lock(s.mutex);

@@ -25,6 +25,7 @@
 #include "standin/FileUtil.h"
 #include "standin/ProcessId.h"
 #include "standin/RootedPath.h"
+#include "standin/SimulationState.h"
 #include "standin/testing/StoreControl.h"
 
 TqSyncObjectBase::~TqSyncObjectBase() = default;
@@ -128,6 +129,7 @@ struct SharedTable {
   std::mutex mutex;
   bool rootKnown = false;
   std::string root;  // the simulation root the entries' lock files belong to
+  std::uint64_t generation = 0;  // the root's generation when it was last compared
   std::map<std::string, std::shared_ptr<SharedEntry>> entries;  // by name
 };
 
@@ -281,14 +283,22 @@ TqSharedSyncObject::TqSharedSyncObject(const char* name) : impl_(new Impl()) {
     return;
   }
   SharedTable& table = Table();
-  const std::string root = TqSimRoot();
+  // A view of a segment is made for every read of a record: while the
+  // root's generation stands, the root is the one last compared, and is not
+  // copied again.
+  const std::uint64_t generation = standin::detail::SimGeneration();
   std::lock_guard<std::mutex> lock(table.mutex);
-  if (!table.rootKnown || table.root != root) {
-    // The lock files of another unit: forget them. An entry still in use
-    // lives on with its objects and goes with the last of them.
-    table.entries.clear();
-    table.root = root;
-    table.rootKnown = true;
+  if (!table.rootKnown || table.generation != generation) {
+    std::uint64_t now = 0;
+    const std::string root = standin::detail::SimRootAndGeneration(&now);
+    if (!table.rootKnown || table.root != root) {
+      // The lock files of another unit: forget them. An entry still in use
+      // lives on with its objects and goes with the last of them.
+      table.entries.clear();
+      table.root = root;
+      table.rootKnown = true;
+    }
+    table.generation = now;
   }
   std::shared_ptr<SharedEntry>& slot = table.entries[name];
   if (!slot) {
