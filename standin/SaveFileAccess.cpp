@@ -238,9 +238,11 @@ bool ReadRest(int fd, std::string* out, std::size_t limit, bool* cut, std::size_
   *cut = false;
   standin::FileSystem* fs = standin::GetFileSystem();
   // Room for the whole file and one byte more, so that a file that kept its
-  // size is read by one call and its end seen by a second.
+  // size is read by one call and its end seen by a second. Every open after
+  // a change reads the file: the buffer is no larger than that needs (and
+  // grows when the file did), since its every byte is cleared first.
   std::size_t capacity = (expected < limit ? expected : limit) + 1;
-  if (capacity < 4096) capacity = 4096;
+  if (capacity < 256) capacity = 256;
   out->resize(capacity);
   std::size_t used = 0;
   for (;;) {

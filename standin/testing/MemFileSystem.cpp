@@ -46,7 +46,9 @@ struct Node {
 // the process's working directory, as the real calls take it (a program that
 // changes into a directory of this machine hands the library a relative
 // path); the absolute path it makes is kept here, so the views stay valid.
-class Parts : public std::vector<std::string_view> {
+// Every call walks a path: the views of a path of ordinary depth are kept
+// in the object itself, and only a deeper one takes memory from the heap.
+class Parts {
  public:
   explicit Parts(const std::string& given) {
     const std::string* path = &given;
@@ -59,16 +61,43 @@ class Parts : public std::vector<std::string_view> {
     }
     Split(*path);
   }
+  Parts(const Parts&) = delete;
+  Parts& operator=(const Parts&) = delete;
+
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const std::string_view& operator[](std::size_t i) const { return data()[i]; }
+  const std::string_view& back() const { return data()[size_ - 1]; }
+  const std::string_view* begin() const { return data(); }
+  const std::string_view* end() const { return data() + size_; }
 
  private:
+  static constexpr std::size_t kInline = 16;
+
+  const std::string_view* data() const { return spilled_.empty() ? inline_ : spilled_.data(); }
   void Split(const std::string& path);
+  void PushBack(std::string_view part) {
+    if (size_ < kInline && spilled_.empty()) {
+      inline_[size_++] = part;
+      return;
+    }
+    if (spilled_.empty()) spilled_.assign(inline_, inline_ + size_);
+    spilled_.push_back(part);
+    ++size_;
+  }
+  void PopBack() {
+    --size_;
+    if (!spilled_.empty()) spilled_.pop_back();
+  }
+
+  std::string_view inline_[kInline];
+  std::vector<std::string_view> spilled_;
+  std::size_t size_ = 0;
   std::unique_ptr<std::string> owned_;
 };
 
 // path must outlive the views (the caller's, or the one Parts owns).
 void Parts::Split(const std::string& path) {
-  std::vector<std::string_view>& out = *this;
-  out.reserve(static_cast<std::size_t>(std::count(path.begin(), path.end(), '/')) + 1);
   const std::string_view all(path);
   std::size_t pos = 0;
   while (pos <= all.size()) {
@@ -76,9 +105,9 @@ void Parts::Split(const std::string& path) {
     if (slash == std::string_view::npos) slash = all.size();
     const std::string_view part = all.substr(pos, slash - pos);
     if (part == "..") {
-      if (!out.empty()) out.pop_back();
+      if (!empty()) PopBack();
     } else if (!part.empty() && part != ".") {
-      out.push_back(part);
+      PushBack(part);
     }
     pos = slash + 1;
   }
@@ -108,7 +137,7 @@ struct MemFileSystem::Image {
   }
 
   // The inode at path, or -1 with errno (ENOENT, ENOTDIR).
-  int Walk(const std::vector<std::string_view>& parts, std::size_t count) const {
+  int Walk(const Parts& parts, std::size_t count) const {
     int ino = kRootIno;
     for (std::size_t i = 0; i < count; ++i) {
       const Node* node = Get(ino);
@@ -840,10 +869,12 @@ int MemFileSystem::Open(const std::string& path, int flags, unsigned int mode) {
     if (!node->dir && writable && (flags & O_TRUNC) != 0 && !node->data.empty()) {
       node->data.clear();
       Touch(ino);
-      Change c(Change::kTruncate);
-      c.ino = ino;
-      c.offset = 0;
-      Record(std::move(c));
+      if (recording_) {
+        Change c(Change::kTruncate);
+        c.ino = ino;
+        c.offset = 0;
+        Record(std::move(c));
+      }
     }
   } else {
     if ((flags & O_CREAT) == 0) {
@@ -860,11 +891,13 @@ int MemFileSystem::Open(const std::string& path, int flags, unsigned int mode) {
     LinkEntry(now_.get(), r.parent, r.name, ino);
     Touch(ino);
     Touch(r.parent);
-    Change c(Change::kCreate);
-    c.ino = ino;
-    c.dir = r.parent;
-    c.name = r.name;
-    Record(std::move(c));
+    if (recording_) {
+      Change c(Change::kCreate);
+      c.ino = ino;
+      c.dir = r.parent;
+      c.name = r.name;
+      Record(std::move(c));
+    }
   }
   auto file = std::make_shared<OpenFile>();
   file->ino = ino;
@@ -951,11 +984,13 @@ long long MemFileSystem::Write(int fd, const void* data, std::size_t size) {
   node->data.replace(offset, n, static_cast<const char*>(data), n);
   file->offset += static_cast<long long>(n);
   Touch(file->ino);
-  Change c(Change::kWrite);
-  c.ino = file->ino;
-  c.offset = static_cast<long long>(offset);
-  c.data.assign(static_cast<const char*>(data), n);
-  Record(std::move(c));
+  if (recording_) {
+    Change c(Change::kWrite);
+    c.ino = file->ino;
+    c.offset = static_cast<long long>(offset);
+    c.data.assign(static_cast<const char*>(data), n);
+    Record(std::move(c));
+  }
   return static_cast<long long>(n);
 }
 
@@ -985,9 +1020,11 @@ int MemFileSystem::Sync(int fd) {
   std::lock_guard<std::mutex> lock(mutex_);
   OpenFile* file = Desc(fd);
   if (file == nullptr) return -1;
-  Change c(Change::kSync);
-  c.ino = file->ino;
-  Record(std::move(c));
+  if (recording_) {
+    Change c(Change::kSync);
+    c.ino = file->ino;
+    Record(std::move(c));
+  }
   if (now_->Get(file->ino)->dir) {
     RememberDir(file->ino);
   } else {
@@ -1004,9 +1041,11 @@ int MemFileSystem::SyncDir(const std::string& dir) {
     errno = ENOTDIR;
     return -1;
   }
-  Change c(Change::kSyncDir);
-  c.ino = ino;
-  Record(std::move(c));
+  if (recording_) {
+    Change c(Change::kSyncDir);
+    c.ino = ino;
+    Record(std::move(c));
+  }
   RememberDir(ino);
   return 0;
 }
@@ -1061,13 +1100,15 @@ int MemFileSystem::Rename(const std::string& from, const std::string& to) {
     for (const auto& f : fds_) open = open || f.second->ino == replaced;
     if (!open) now_->Forget(replaced);
   }
-  Change c(Change::kRename);
-  c.ino = ino;
-  c.dir = a.parent;
-  c.name = a.name;
-  c.dir2 = b.parent;
-  c.name2 = b.name;
-  Record(std::move(c));
+  if (recording_) {
+    Change c(Change::kRename);
+    c.ino = ino;
+    c.dir = a.parent;
+    c.name = a.name;
+    c.dir2 = b.parent;
+    c.name2 = b.name;
+    Record(std::move(c));
+  }
   return 0;
 }
 
@@ -1091,11 +1132,13 @@ int MemFileSystem::Unlink(const std::string& path) {
   bool open = false;
   for (const auto& f : fds_) open = open || f.second->ino == ino;
   if (!open) now_->Forget(ino);
-  Change c(Change::kUnlink);
-  c.ino = ino;
-  c.dir = r.parent;
-  c.name = r.name;
-  Record(std::move(c));
+  if (recording_) {
+    Change c(Change::kUnlink);
+    c.ino = ino;
+    c.dir = r.parent;
+    c.name = r.name;
+    Record(std::move(c));
+  }
   return 0;
 }
 
@@ -1117,10 +1160,12 @@ int MemFileSystem::Truncate(int fd, long long size) {
   }
   node->data.resize(want, '\0');
   Touch(file->ino);
-  Change c(Change::kTruncate);
-  c.ino = file->ino;
-  c.offset = size;
-  Record(std::move(c));
+  if (recording_) {
+    Change c(Change::kTruncate);
+    c.ino = file->ino;
+    c.offset = size;
+    Record(std::move(c));
+  }
   return 0;
 }
 
@@ -1140,11 +1185,13 @@ int MemFileSystem::Mkdir(const std::string& path, unsigned int mode) {
   LinkEntry(now_.get(), r.parent, r.name, ino);
   Touch(ino);
   Touch(r.parent);
-  Change c(Change::kMkdir);
-  c.ino = ino;
-  c.dir = r.parent;
-  c.name = r.name;
-  Record(std::move(c));
+  if (recording_) {
+    Change c(Change::kMkdir);
+    c.ino = ino;
+    c.dir = r.parent;
+    c.name = r.name;
+    Record(std::move(c));
+  }
   return 0;
 }
 
