@@ -5,3 +5,7 @@ if(SYSDATA_SANITIZE)
   add_compile_options(-fsanitize=${_sysdata_san} -fno-omit-frame-pointer -fno-sanitize-recover=all -g)
   add_link_options(-fsanitize=${_sysdata_san})
 endif()
+# A libFuzzer build traces what inputs can reach, not the harness around it.
+if("fuzzer-no-link" IN_LIST SYSDATA_SANITIZE)
+  add_compile_options(-fsanitize-coverage-ignorelist=${PROJECT_SOURCE_DIR}/fuzz/coverage-ignore.txt)
+endif()
