@@ -40,6 +40,9 @@ struct Node {
   std::map<std::string, int, std::less<>> entries;
   long long mtime = 0;
   long long ctime = 0;
+  // Owned by whoever made it, as on a disk; asked once, not at every stat.
+  uid_t uid = ::geteuid();
+  gid_t gid = ::getegid();
 };
 
 // The components of a path, as views into it. A relative path is taken from
@@ -1202,8 +1205,8 @@ void Fill(const Node& node, int ino, struct stat* st) {
   st->st_ino = static_cast<ino_t>(ino);
   st->st_mode = (node.dir ? S_IFDIR : S_IFREG) | node.mode;
   st->st_nlink = static_cast<nlink_t>(node.links > 0 ? node.links : 0);
-  st->st_uid = ::geteuid();
-  st->st_gid = ::getegid();
+  st->st_uid = node.uid;
+  st->st_gid = node.gid;
   st->st_size = static_cast<off_t>(node.data.size());
   st->st_blksize = 4096;
   st->st_blocks = static_cast<blkcnt_t>((node.data.size() + 511) / 512);
