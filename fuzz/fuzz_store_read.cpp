@@ -25,27 +25,51 @@ namespace {
 using sysdata_fuzz::fail;
 using sysdata_fuzz::FuzzUnit;
 
-// What each typed Get of a key gives ("-" when it fails).
-std::string readings(SaveFileAccessMetaText& file, const std::string& key) {
-  std::string out;
+// What each typed Get of a key gives; a failed Get reads as not ok.
+struct Reading {
+  bool iOk = false, uOk = false, bOk = false, cOk = false, sOk = false;
   int i = 0;
   unsigned int u = 0;
   bool b = false;
   unsigned char c = 0;
   std::string s;
-  out += file.Get(key.c_str(), &i) ? std::to_string(i) : "-";
-  out += file.Get(key.c_str(), &u) ? "|" + std::to_string(u) : "|-";
-  out += file.Get(key.c_str(), &b) ? (b ? "|1" : "|0") : "|-";
-  out += file.Get(key.c_str(), &c) ? "|" + std::to_string(static_cast<unsigned>(c)) : "|-";
-  out += file.Get(key.c_str(), &s) ? "|" + s : "|-";
-  return out;
+
+  bool operator==(const Reading& o) const {
+    return iOk == o.iOk && uOk == o.uOk && bOk == o.bOk && cOk == o.cOk && sOk == o.sOk && (!iOk || i == o.i) &&
+           (!uOk || u == o.u) && (!bOk || b == o.b) && (!cOk || c == o.c) && (!sOk || s == o.s);
+  }
+  bool operator!=(const Reading& o) const { return !(*this == o); }
+
+  // "int|unsigned|bool|uchar|string", "-" for each Get that failed: only
+  // made for a report.
+  std::string text() const {
+    std::string out = iOk ? std::to_string(i) : "-";
+    out += uOk ? "|" + std::to_string(u) : "|-";
+    out += bOk ? (b ? "|1" : "|0") : "|-";
+    out += cOk ? "|" + std::to_string(static_cast<unsigned>(c)) : "|-";
+    out += sOk ? "|" + s : "|-";
+    return out;
+  }
+};
+
+Reading readings(SaveFileAccessMetaText& file, const std::string& key) {
+  Reading r;
+  r.iOk = file.Get(key.c_str(), &r.i);
+  r.uOk = file.Get(key.c_str(), &r.u);
+  r.bOk = file.Get(key.c_str(), &r.b);
+  r.cOk = file.Get(key.c_str(), &r.c);
+  r.sOk = file.Get(key.c_str(), &r.s);
+  return r;
 }
 
-std::map<std::string, std::string> everything(SaveFileAccessMetaText& file) {
+std::map<std::string, Reading> everything(SaveFileAccessMetaText& file) {
   std::vector<std::string> keys;
   if (!file.GetKeys(&keys)) fail("the keys of an open file are not served");
-  std::map<std::string, std::string> all;
-  for (const std::string& key : keys) all[key] = readings(file, key);
+  std::map<std::string, Reading> all;
+  for (std::string& key : keys) {
+    Reading r = readings(file, key);
+    all.emplace(std::move(key), std::move(r));
+  }
   return all;
 }
 
@@ -60,19 +84,24 @@ void storeRoundTrip(FuzzUnit& unit, const std::uint8_t* data, std::size_t size) 
   const char* const name = "Scratch.ini";
   unit.writeHostFile(std::string(FuzzUnit::kSaveDir) + "/" + name, data, size);
   auto file = open(name);
-  std::map<std::string, std::string> before = everything(*file);
+  std::map<std::string, Reading> before = everything(*file);
   if (!file->Set("FuzzProbe", 12345)) fail("a plain key is refused");
   if (!file->Flush()) fail("the flush of a damaged file failed");
   file->FClose();
   file = open(name);
-  std::map<std::string, std::string> after = everything(*file);
+  std::map<std::string, Reading> after = everything(*file);
   file->FClose();
-  before["FuzzProbe"] = "12345|12345|-|-|12345";
+  Reading probe;
+  probe.iOk = probe.uOk = probe.sOk = true;
+  probe.i = 12345;
+  probe.u = 12345;
+  probe.s = "12345";
+  before["FuzzProbe"] = probe;
   for (const auto& kv : before) {
     const auto it = after.find(kv.first);
     if (it == after.end()) fail("the flush lost key \"" + kv.first + "\"");
     if (it->second != kv.second) {
-      fail("the flush changed key \"" + kv.first + "\" from " + kv.second + " to " + it->second);
+      fail("the flush changed key \"" + kv.first + "\" from " + kv.second.text() + " to " + it->second.text());
     }
   }
   if (after.size() != before.size()) fail("the flush invented keys");
