@@ -872,12 +872,10 @@ int MemFileSystem::Open(const std::string& path, int flags, unsigned int mode) {
     if (!node->dir && writable && (flags & O_TRUNC) != 0 && !node->data.empty()) {
       node->data.clear();
       Touch(ino);
-      if (recording_) {
-        Change c(Change::kTruncate);
-        c.ino = ino;
-        c.offset = 0;
-        Record(std::move(c));
-      }
+      Change c(Change::kTruncate);
+      c.ino = ino;
+      c.offset = 0;
+      Record(std::move(c));
     }
   } else {
     if ((flags & O_CREAT) == 0) {
@@ -894,13 +892,11 @@ int MemFileSystem::Open(const std::string& path, int flags, unsigned int mode) {
     LinkEntry(now_.get(), r.parent, r.name, ino);
     Touch(ino);
     Touch(r.parent);
-    if (recording_) {
-      Change c(Change::kCreate);
-      c.ino = ino;
-      c.dir = r.parent;
-      c.name = r.name;
-      Record(std::move(c));
-    }
+    Change c(Change::kCreate);
+    c.ino = ino;
+    c.dir = r.parent;
+    c.name = r.name;
+    Record(std::move(c));
   }
   auto file = std::make_shared<OpenFile>();
   file->ino = ino;
@@ -987,6 +983,7 @@ long long MemFileSystem::Write(int fd, const void* data, std::size_t size) {
   node->data.replace(offset, n, static_cast<const char*>(data), n);
   file->offset += static_cast<long long>(n);
   Touch(file->ino);
+  // The record copies the data: not made when nothing records.
   if (recording_) {
     Change c(Change::kWrite);
     c.ino = file->ino;
@@ -1023,11 +1020,9 @@ int MemFileSystem::Sync(int fd) {
   std::lock_guard<std::mutex> lock(mutex_);
   OpenFile* file = Desc(fd);
   if (file == nullptr) return -1;
-  if (recording_) {
-    Change c(Change::kSync);
-    c.ino = file->ino;
-    Record(std::move(c));
-  }
+  Change c(Change::kSync);
+  c.ino = file->ino;
+  Record(std::move(c));
   if (now_->Get(file->ino)->dir) {
     RememberDir(file->ino);
   } else {
@@ -1044,11 +1039,9 @@ int MemFileSystem::SyncDir(const std::string& dir) {
     errno = ENOTDIR;
     return -1;
   }
-  if (recording_) {
-    Change c(Change::kSyncDir);
-    c.ino = ino;
-    Record(std::move(c));
-  }
+  Change c(Change::kSyncDir);
+  c.ino = ino;
+  Record(std::move(c));
   RememberDir(ino);
   return 0;
 }
@@ -1103,15 +1096,13 @@ int MemFileSystem::Rename(const std::string& from, const std::string& to) {
     for (const auto& f : fds_) open = open || f.second->ino == replaced;
     if (!open) now_->Forget(replaced);
   }
-  if (recording_) {
-    Change c(Change::kRename);
-    c.ino = ino;
-    c.dir = a.parent;
-    c.name = a.name;
-    c.dir2 = b.parent;
-    c.name2 = b.name;
-    Record(std::move(c));
-  }
+  Change c(Change::kRename);
+  c.ino = ino;
+  c.dir = a.parent;
+  c.name = a.name;
+  c.dir2 = b.parent;
+  c.name2 = b.name;
+  Record(std::move(c));
   return 0;
 }
 
@@ -1135,13 +1126,11 @@ int MemFileSystem::Unlink(const std::string& path) {
   bool open = false;
   for (const auto& f : fds_) open = open || f.second->ino == ino;
   if (!open) now_->Forget(ino);
-  if (recording_) {
-    Change c(Change::kUnlink);
-    c.ino = ino;
-    c.dir = r.parent;
-    c.name = r.name;
-    Record(std::move(c));
-  }
+  Change c(Change::kUnlink);
+  c.ino = ino;
+  c.dir = r.parent;
+  c.name = r.name;
+  Record(std::move(c));
   return 0;
 }
 
@@ -1163,12 +1152,10 @@ int MemFileSystem::Truncate(int fd, long long size) {
   }
   node->data.resize(want, '\0');
   Touch(file->ino);
-  if (recording_) {
-    Change c(Change::kTruncate);
-    c.ino = file->ino;
-    c.offset = size;
-    Record(std::move(c));
-  }
+  Change c(Change::kTruncate);
+  c.ino = file->ino;
+  c.offset = size;
+  Record(std::move(c));
   return 0;
 }
 
@@ -1188,13 +1175,11 @@ int MemFileSystem::Mkdir(const std::string& path, unsigned int mode) {
   LinkEntry(now_.get(), r.parent, r.name, ino);
   Touch(ino);
   Touch(r.parent);
-  if (recording_) {
-    Change c(Change::kMkdir);
-    c.ino = ino;
-    c.dir = r.parent;
-    c.name = r.name;
-    Record(std::move(c));
-  }
+  Change c(Change::kMkdir);
+  c.ino = ino;
+  c.dir = r.parent;
+  c.name = r.name;
+  Record(std::move(c));
   return 0;
 }
 
